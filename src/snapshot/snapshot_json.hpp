@@ -41,6 +41,10 @@ class DecodeResult {
 // (well-formed JSON, valid UTF-8) before any member is read.
 DecodeResult decodeSnapshot(std::string_view document);
 
+// The same, parsing in place: grows the buffer's capacity by the parser's padding instead of
+// copying the document.
+DecodeResult decodeSnapshotInPlace(std::string& buffer);
+
 // The snapshot as a JSON object, members in the data model's order, nextBackup left out when
 // absent, dates in UTC with whole seconds.
 nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot);
