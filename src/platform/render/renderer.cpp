@@ -1,0 +1,289 @@
+#include "platform/render/renderer.hpp"
+
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <fcntl.h>
+#include <pango/pangocairo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "platform/render/paths.hpp"
+#include "platform/render/symbols.hpp"
+
+namespace halyard::render {
+namespace {
+
+// Cairo's limit for an image surface's side.
+constexpr double kMaxSide = 32767;
+
+bool isFinite(const ui::Rect& r) {
+  return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) &&
+         std::isfinite(r.height);
+}
+
+double unit(double v) {
+  return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+}
+
+void setSource(cairo_t* cr, const ui::RGBA& c) {
+  cairo_set_source_rgba(cr, unit(c.r), unit(c.g), unit(c.b), unit(c.a));
+}
+
+std::string systemReason(int error) {
+  return std::generic_category().message(error);
+}
+
+std::optional<RenderError> cairoError(cairo_status_t status) {
+  if (status == CAIRO_STATUS_SUCCESS) return std::nullopt;
+  return RenderError{{}, std::string("cairo: ") + cairo_status_to_string(status)};
+}
+
+class TreePainter {
+ public:
+  TreePainter(cairo_t* cr, const TextContext& text) : cr_(cr), text_(text) {}
+
+  void draw(const ui::PlacedNode& node) {
+    // Zero, negative and NaN opacity hide the whole subtree.
+    if (!(node.opacity > 0)) return;
+    const bool group = node.opacity < 1;
+    const bool validFrame = isFinite(node.frame);
+    cairo_save(cr_);
+    if (node.clips && validFrame) {
+      cairo_rectangle(cr_, node.frame.x, node.frame.y, node.frame.width, node.frame.height);
+      cairo_clip(cr_);
+    }
+    if (group) cairo_push_group(cr_);
+    drawContent(node, validFrame);
+    for (const ui::PlacedNode& child : node.children)
+      draw(child);
+    if (group) {
+      cairo_pop_group_to_source(cr_);
+      cairo_paint_with_alpha(cr_, node.opacity);
+    }
+    cairo_restore(cr_);
+  }
+
+ private:
+  void drawContent(const ui::PlacedNode& node, bool validFrame) {
+    if (node.sector && isDrawableSector(*node.sector)) {
+      addSector(cr_, *node.sector);
+      setSource(cr_, node.sector->fill.rgba);
+      cairo_fill(cr_);
+    }
+    if (!validFrame || node.frame.width < 0 || node.frame.height < 0) return;
+    if (node.shape) drawShape(*node.shape, node.frame);
+    if (node.symbol) drawSymbol(cr_, node.symbol->name, node.frame, node.symbol->color.rgba);
+    if (node.text) drawText(*node.text, node.frame);
+  }
+
+  void drawShape(const ui::PlacedShape& shape, const ui::Rect& frame) {
+    if (frame.width <= 0 || frame.height <= 0) return;
+    switch (shape.shape) {
+      case ui::ShapeKind::capsule:
+        addCapsule(cr_, frame);
+        break;
+      case ui::ShapeKind::circle:
+        addCircle(cr_, frame);
+        break;
+      case ui::ShapeKind::rectangle:
+        cairo_rectangle(cr_, frame.x, frame.y, frame.width, frame.height);
+        break;
+    }
+    setSource(cr_, shape.fill.rgba);
+    cairo_fill(cr_);
+  }
+
+  // The layout is built exactly as for measuring; its logical box goes at the frame's origin.
+  void drawText(const ui::PlacedText& text, const ui::Rect& frame) {
+    const LayoutPtr layout = text_.createLayout(text.spec, text.width);
+    PangoRectangle logical{};
+    pango_layout_get_extents(layout.get(), nullptr, &logical);
+    cairo_move_to(cr_, frame.x - static_cast<double>(logical.x) / PANGO_SCALE,
+                  frame.y - static_cast<double>(logical.y) / PANGO_SCALE);
+    setSource(cr_, text.color.rgba);
+    pango_cairo_show_layout(cr_, layout.get());
+  }
+
+  cairo_t* cr_;
+  const TextContext& text_;
+};
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+std::optional<std::string> invalidTarget(ui::Size size, double scale) {
+  if (!std::isfinite(scale) || scale <= 0) return "the scale must be a positive number";
+  if (!std::isfinite(size.width) || !std::isfinite(size.height) || size.width <= 0 ||
+      size.height <= 0) {
+    return "the widget size must be positive";
+  }
+  if (std::round(size.width * scale) < 1 || std::round(size.height * scale) < 1) {
+    return "the image would be smaller than one pixel";
+  }
+  if (size.width * scale > kMaxSide || size.height * scale > kMaxSide) {
+    return "the image would be larger than 32767 pixels on a side";
+  }
+  return std::nullopt;
+}
+
+// Closes a file descriptor and removes the temporary file unless released.
+class TemporaryFile {
+ public:
+  TemporaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  int close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+  void release() { path_.clear(); }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::string RenderError::message() const {
+  return path.empty() ? reason : path + ": " + reason;
+}
+
+std::optional<ImageFormat> imageFormatForPath(std::string_view path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  std::string ext(path.substr(dot + 1));
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (ext == "png") return ImageFormat::png;
+  if (ext == "svg") return ImageFormat::svg;
+  if (ext == "pdf") return ImageFormat::pdf;
+  return std::nullopt;
+}
+
+std::optional<RenderError> paint(cairo_t* cr, const ui::PlacedNode& tree, double scale) {
+  return paint(cr, tree, scale, threadTextContext());
+}
+
+std::optional<RenderError> paint(cairo_t* cr, const ui::PlacedNode& tree, double scale,
+                                 const TextContext& text) {
+  if (cr == nullptr) return RenderError{{}, "no drawing context"};
+  if (!std::isfinite(scale) || scale <= 0) {
+    return RenderError{{}, "the scale must be a positive number"};
+  }
+  if (auto error = cairoError(cairo_status(cr))) return error;
+  cairo_save(cr);
+  cairo_scale(cr, scale, scale);
+  TreePainter(cr, text).draw(tree);
+  cairo_restore(cr);
+  return cairoError(cairo_status(cr));
+}
+
+std::variant<std::string, RenderError> renderBytes(ImageFormat format, const ui::PlacedNode& tree,
+                                                   ui::Size widgetSize, double scale) {
+  if (auto reason = invalidTarget(widgetSize, scale)) return RenderError{{}, *reason};
+  const double width = widgetSize.width * scale;
+  const double height = widgetSize.height * scale;
+
+  std::string out;
+  CairoSurfacePtr surface;
+  switch (format) {
+    case ImageFormat::png:
+      surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                               static_cast<int>(std::round(width)),
+                                               static_cast<int>(std::round(height))));
+      break;
+    case ImageFormat::svg:
+      surface.reset(cairo_svg_surface_create_for_stream(appendBytes, &out, width, height));
+      cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PT);
+      break;
+    case ImageFormat::pdf:
+      surface.reset(cairo_pdf_surface_create_for_stream(appendBytes, &out, width, height));
+      break;
+  }
+  if (auto error = cairoError(cairo_surface_status(surface.get()))) return *error;
+  {
+    const CairoPtr cr(cairo_create(surface.get()));
+    if (auto error = paint(cr.get(), tree, scale)) return *error;
+  }
+  if (format == ImageFormat::png) {
+    cairo_surface_flush(surface.get());
+    if (auto error =
+            cairoError(cairo_surface_write_to_png_stream(surface.get(), appendBytes, &out))) {
+      return *error;
+    }
+  } else {
+    // Vector surfaces write their document when finished.
+    cairo_surface_finish(surface.get());
+    if (auto error = cairoError(cairo_surface_status(surface.get()))) return *error;
+  }
+  return out;
+}
+
+std::optional<RenderError> renderFile(ImageFormat format, const ui::PlacedNode& tree,
+                                      ui::Size widgetSize, double scale, const std::string& path) {
+  auto bytes = renderBytes(format, tree, widgetSize, scale);
+  if (auto* error = std::get_if<RenderError>(&bytes)) {
+    error->path = path;
+    return std::move(*error);
+  }
+  return writeFileAtomically(path, std::get<std::string>(bytes));
+}
+
+std::optional<RenderError> writeFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::filesystem::path target(path);
+  if (path.empty() || !target.has_filename()) return RenderError{path, "not a file name"};
+  const std::filesystem::path folder =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+
+  // A hidden sibling, so that the rename stays within one file system.
+  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    return RenderError{path,
+                       "cannot create a file in " + folder.string() + ": " + systemReason(errno)};
+  }
+  TemporaryFile temp(fd, name.data());
+
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t written = ::write(temp.fd(), data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return RenderError{path, "cannot write: " + systemReason(errno)};
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  // mkstemp makes the file private; a picture is meant to be read by others.
+  if (::fchmod(temp.fd(), 0644) != 0 || temp.close() != 0) {
+    return RenderError{path, "cannot write: " + systemReason(errno)};
+  }
+  if (::rename(temp.path().c_str(), path.c_str()) != 0) {
+    return RenderError{path, "cannot replace the file: " + systemReason(errno)};
+  }
+  temp.release();
+  return std::nullopt;
+}
+
+}  // namespace halyard::render

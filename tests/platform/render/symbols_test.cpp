@@ -1,0 +1,89 @@
+#include "platform/render/symbols.hpp"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "platform/render/image_probe.hpp"
+
+namespace halyard::render {
+namespace {
+
+using testing::ImageProbe;
+
+// Draws one symbol on a transparent 60 × 60 pixel surface.
+ImageProbe drawn(std::string_view name, const ui::Rect& rect, const ui::RGBA& color) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 60, 60);
+  cairo_t* cr = cairo_create(surface);
+  drawSymbol(cr, name, rect, color);
+  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+  cairo_destroy(cr);
+  return ImageProbe(surface);
+}
+
+TEST(SymbolsTest, KnowsItsNames) {
+  EXPECT_EQ(symbolNames().size(), 6u);
+  for (const std::string_view name : symbolNames())
+    EXPECT_TRUE(hasSymbol(name)) << name;
+  EXPECT_FALSE(hasSymbol(""));
+  EXPECT_FALSE(hasSymbol("externaldrive"));
+  EXPECT_FALSE(hasSymbol("checkmark.circle.fill "));
+}
+
+TEST(SymbolsTest, EverySymbolInksTheMiddleOfItsRectInTheTint) {
+  const ui::RGBA tint{0.2, 0.78, 0.35, 1};
+  for (const std::string_view name : symbolNames()) {
+    SCOPED_TRACE(name);
+    // A flat rect: the symbol keeps its proportions and sits in the middle.
+    const ImageProbe image = drawn(name, {0, 20, 60, 20}, tint);
+    const auto ink = image.inkBox();
+    ASSERT_TRUE(ink);
+    EXPECT_GE(ink->minY, 20);
+    EXPECT_LE(ink->maxY, 39);
+    EXPECT_GE(ink->maxY - ink->minY, 14) << "fills most of the height";
+    EXPECT_NEAR((ink->minX + ink->maxX) / 2.0, 30, 3);
+    int opaque = 0;
+    for (int y = 20; y < 40; ++y) {
+      for (int x = 0; x < 60; ++x) {
+        const testing::Pixel p = image.at(x, y);
+        if (p.a < 255) continue;
+        ++opaque;
+        EXPECT_TRUE(testing::showsColor(p, tint));
+      }
+    }
+    EXPECT_GE(opaque, 10);
+  }
+}
+
+TEST(SymbolsTest, KnockOutsAreTransparent) {
+  // Each symbol drawn into its own design box at two pixels per unit; one point on solid
+  // ink and one in a cut-out, in design units.
+  struct Case {
+    std::string_view name;
+    double boxWidth, boxHeight;
+    double inkX, inkY, holeX, holeY;
+  };
+  for (const Case& c : {Case{"checkmark.circle.fill", 20, 20, 10, 3, 8.7, 13.0},
+                        Case{"externaldrive.fill", 26, 18, 13, 6, 19.6, 11.4},
+                        Case{"exclamationmark.triangle.fill", 22, 20, 6, 16, 11, 9.8},
+                        Case{"clock.badge.questionmark", 22.4, 20, 16.9, 1.2, 16.9, 8.15}}) {
+    SCOPED_TRACE(c.name);
+    const ImageProbe image = drawn(c.name, {0, 0, 2 * c.boxWidth, 2 * c.boxHeight}, {0, 0, 0, 1});
+    EXPECT_EQ(image.at(static_cast<int>(c.inkX * 2), static_cast<int>(c.inkY * 2)).a, 255);
+    EXPECT_EQ(image.at(static_cast<int>(c.holeX * 2), static_cast<int>(c.holeY * 2)).a, 0);
+  }
+}
+
+TEST(SymbolsTest, DrawsNothingForUnknownNamesOrUnusableRects) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_FALSE(drawn("gear", {0, 0, 60, 60}, {0, 0, 0, 1}).inkBox());
+  for (const ui::Rect rect : {ui::Rect{0, 0, 0, 40}, ui::Rect{0, 0, -5, 40},
+                              ui::Rect{nan, 0, 40, 40}, ui::Rect{0, 0, 40, nan}}) {
+    EXPECT_FALSE(drawn("checkmark.circle.fill", rect, {0, 0, 0, 1}).inkBox());
+  }
+  // A transparent tint draws nothing visible either.
+  EXPECT_FALSE(drawn("checkmark.circle.fill", {0, 0, 40, 40}, {0, 0, 0, 0}).inkBox());
+}
+
+}  // namespace
+}  // namespace halyard::render
