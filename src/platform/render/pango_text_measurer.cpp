@@ -70,6 +70,17 @@ AttrListPtr attributes(const ui::TextSpec& spec) {
   return list;
 }
 
+// Pango takes valid UTF-8 without NUL bytes: invalid bytes and NULs become U+FFFD, as they
+// would be drawn anyway, so that the layout's text and its byte offsets are known exactly.
+std::string drawableText(const std::string& text) {
+  const auto length = static_cast<gssize>(std::min<std::size_t>(text.size(), INT_MAX / 2));
+  if (g_utf8_validate(text.data(), length, nullptr)) return text.substr(0, length);
+  gchar* repaired = g_utf8_make_valid(text.data(), length);
+  std::string valid(repaired);
+  g_free(repaired);
+  return valid;
+}
+
 // A byte range of the layout's text that an ellipsis replaces, and the ellipsis drawn.
 struct EllipsisRun {
   int start = 0;
@@ -103,8 +114,8 @@ LayoutPtr TextContext::createLayout(const ui::TextSpec& spec, std::optional<doub
   pango_layout_set_attributes(l, attrs.get());
   pango_layout_set_alignment(l, PANGO_ALIGN_LEFT);
   pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
-  const auto length = static_cast<int>(std::min<std::size_t>(spec.text.size(), INT_MAX));
-  pango_layout_set_text(l, spec.text.data(), length);
+  const std::string text = drawableText(spec.text);
+  pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
 
   const std::optional<double> setWidth = finiteWidth(width);
   const std::optional<int> limit =
@@ -137,7 +148,7 @@ TextContext& threadTextContext() {
   return context;
 }
 
-ui::TextMeasurement measureLayout(PangoLayout* layout, const std::string& text) {
+ui::TextMeasurement measureLayout(PangoLayout* layout) {
   ui::TextMeasurement result;
   PangoRectangle logical{};
   pango_layout_get_extents(layout, nullptr, &logical);
@@ -147,7 +158,10 @@ ui::TextMeasurement measureLayout(PangoLayout* layout, const std::string& text) 
   // The text that the lines show: up to the end of the last line, with every ellipsis run in
   // place of the text range it stands for. Pango marks those runs; their glyphs are "…", or
   // "..." with a font that lacks the ellipsis character.
-  const int textLength = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
+  // Slices come from the layout's own text, which differs from the given text only where that
+  // was not valid UTF-8.
+  const std::string_view laid = pango_layout_get_text(layout);
+  const int textLength = static_cast<int>(laid.size());
   int shownEnd = 0;
   std::vector<EllipsisRun> ellipses;
   for (GSList* l = pango_layout_get_lines_readonly(layout); l != nullptr; l = l->next) {
@@ -166,23 +180,25 @@ ui::TextMeasurement measureLayout(PangoLayout* layout, const std::string& text) 
   }
   shownEnd = std::clamp(shownEnd, 0, textLength);
   // A line limit may drop whole paragraphs; an empty text has no line end to find.
-  if (ellipses.empty() && (shownEnd == textLength || text.empty())) {
-    result.displayedText = text;
+  if (ellipses.empty() && (shownEnd == textLength || laid.empty())) {
+    result.displayedText = laid;
     return result;
   }
   std::sort(ellipses.begin(), ellipses.end(),
             [](const EllipsisRun& a, const EllipsisRun& b) { return a.start < b.start; });
   std::string shown;
-  shown.reserve(text.size() + 8);
+  shown.reserve(laid.size() + 8);
   int cursor = 0;
   for (const EllipsisRun& e : ellipses) {
     const int start = std::clamp(e.start, cursor, shownEnd);
-    shown.append(text, static_cast<std::size_t>(cursor), static_cast<std::size_t>(start - cursor));
+    shown.append(
+        laid.substr(static_cast<std::size_t>(cursor), static_cast<std::size_t>(start - cursor)));
     shown.append(e.glyphs);
     cursor = std::clamp(e.end, start, shownEnd);
   }
-  shown.append(text, static_cast<std::size_t>(cursor), static_cast<std::size_t>(shownEnd - cursor));
-  result.truncated = shown != text;
+  shown.append(
+      laid.substr(static_cast<std::size_t>(cursor), static_cast<std::size_t>(shownEnd - cursor)));
+  result.truncated = shown != laid;
   result.displayedText = std::move(shown);
   return result;
 }
@@ -191,7 +207,7 @@ ui::TextMeasurement PangoTextMeasurer::measure(const ui::TextSpec& spec,
                                                std::optional<double> maxWidth) const {
   const std::lock_guard lock(mutex_);
   LayoutPtr layout = context_.createLayout(spec, maxWidth);
-  return measureLayout(layout.get(), spec.text);
+  return measureLayout(layout.get());
 }
 
 }  // namespace halyard::render

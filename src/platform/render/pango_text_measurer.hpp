@@ -43,10 +43,10 @@ class TextContext {
 // The calling thread's own TextContext, made on first use.
 TextContext& threadTextContext();
 
-// Reads the measurement of a laid-out layout: its logical box, its first baseline, the text as
-// drawn (with any ellipsis) and whether that differs from `text`, the text the layout was
-// given.
-ui::TextMeasurement measureLayout(PangoLayout* layout, const std::string& text);
+// Reads the measurement of a layout: its logical box, its first baseline, the text as drawn
+// (with any ellipsis) and whether anything was cut. Text that was not valid UTF-8 is drawn,
+// and reported, with U+FFFD in place of the bad bytes.
+ui::TextMeasurement measureLayout(PangoLayout* layout);
 
 // The text measurer of real runs.
 //

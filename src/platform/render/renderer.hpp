@@ -29,7 +29,8 @@ enum class ImageFormat { png, svg, pdf };
 // The format that a file name asks for by its extension (.png, .svg, .pdf, in any case).
 std::optional<ImageFormat> imageFormatForPath(std::string_view path);
 
-// Draws `tree` onto `cr` at `scale` device units per point, over what is already there, and
+// Draws `tree` onto `cr` at `scale` device units per point (on top of the context's own
+// transform: a toolkit context already in points takes 1), over what is already there, and
 // leaves the context's state as it was. Text is set with `text` (the calling thread's own
 // context by default). Fails when the context is, or ends up, in an error state.
 std::optional<RenderError> paint(cairo_t* cr, const ui::PlacedNode& tree, double scale);

@@ -214,6 +214,31 @@ TEST_F(PangoTextMeasurerTest, EmptyTextHasNoWidth) {
   EXPECT_FALSE(m.truncated);
 }
 
+TEST_F(PangoTextMeasurerTest, BadBytesAreShownAsReplacementCharacters) {
+  const std::string replacement = "\uFFFD";
+  struct Case {
+    std::string text;
+    std::string shown;
+  };
+  for (const Case& c :
+       {Case{"ab\xff"
+             "cd",
+             "ab" + replacement + "cd"},
+        Case{std::string("ab\0cd", 5), "ab" + replacement + "cd"}, Case{"\xc3", replacement}}) {
+    const TextMeasurement m = measure(oneLine(c.text));
+    EXPECT_EQ(m.displayedText, c.shown);
+    EXPECT_FALSE(m.truncated);
+    EXPECT_GT(m.size.width, 0.0);
+  }
+  // Cutting still works on the repaired text.
+  const TextMeasurement cut = measure(oneLine("\xff"
+                                              "abcdefghijklmnopqrstuvwxyz"),
+                                      40.0);
+  EXPECT_TRUE(cut.truncated);
+  EXPECT_TRUE(startsWith(cut.displayedText, replacement)) << cut.displayedText;
+  EXPECT_TRUE(endsWith(cut.displayedText, kEllipsis)) << cut.displayedText;
+}
+
 TEST_F(PangoTextMeasurerTest, SharedMeasurerGivesTheSameAnswersOnEveryThread) {
   const TextSpec s = oneLine("Próx. fotos · diario", TruncationMode::middle);
   const TextMeasurement expected = measure(s, 70.0);
