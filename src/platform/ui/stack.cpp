@@ -1,0 +1,362 @@
+// VStack, HStack, ZStack and the row-clipping VStack.
+#include "platform/ui/stack.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <utility>
+
+#include "platform/ui/detail/node.hpp"
+
+namespace halyard::ui {
+namespace detail {
+namespace {
+
+// Rows whose lengths add up to at most the room still fit, give or take rounding noise.
+constexpr double kFitTolerance = 1e-9;
+
+double cleanSpacing(std::optional<double> spacing) {
+  if (!spacing || std::isnan(*spacing)) return defaultSpacing;
+  if (std::isinf(*spacing)) return 0;
+  return std::max(0.0, *spacing);
+}
+
+Size cleanSize(Size size) {
+  return {std::isnan(size.width) ? 0 : std::max(0.0, size.width),
+          std::isnan(size.height) ? 0 : std::max(0.0, size.height)};
+}
+
+// What is left of `room` after `used` is taken; unbounded room stays unbounded.
+double reduce(double room, double used) {
+  if (std::isinf(room)) return room;
+  if (std::isinf(used)) return 0;
+  return std::max(0.0, room - used);
+}
+
+class StackNode final : public Node {
+ public:
+  StackNode(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
+            std::optional<double> spacing, const std::vector<View>& children, bool clipsRows)
+      : axis_(axis),
+        horizontal_(horizontal),
+        vertical_(vertical),
+        spacing_(cleanSpacing(spacing)),
+        children_(flattenChildren(children)),
+        clipsRows_(clipsRows) {}
+
+  Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
+    return plan(proposal, inner(context)).size;
+  }
+
+  PlacedNode place(const Rect& frame, const ProposedSize& proposal,
+                   const LayoutContext& context) const override {
+    const LayoutContext childContext = inner(context);
+    const Plan layout = plan(proposal, childContext);
+    PlacedNode node = placedNode(axis_ == Axis::vertical ? "VStack" : "HStack", frame);
+    node.children.reserve(layout.shown);
+    for (std::size_t i = 0; i < layout.shown; ++i) {
+      const Size size = layout.sizes[i];
+      const Rect childFrame =
+          axis_ == Axis::vertical
+              ? Rect{frame.x + layout.cross[i], frame.y + layout.along[i], size.width, size.height}
+              : Rect{frame.x + layout.along[i], frame.y + layout.cross[i], size.width, size.height};
+      node.children.push_back(
+          children_[i].node().place(childFrame, layout.proposals[i], childContext));
+    }
+    return node;
+  }
+
+  std::optional<double> firstBaseline(const ProposedSize& proposal,
+                                      const LayoutContext& context) const override {
+    const LayoutContext childContext = inner(context);
+    const Plan layout = plan(proposal, childContext);
+    for (std::size_t i = 0; i < layout.shown; ++i) {
+      const auto baseline = layout.baselines.empty() ? children_[i].node().firstBaseline(
+                                                           layout.proposals[i], childContext)
+                                                     : layout.baselines[i];
+      if (!baseline) continue;
+      return *baseline + (axis_ == Axis::vertical ? layout.along[i] : layout.cross[i]);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Plan {
+    std::vector<ProposedSize> proposals;
+    std::vector<Size> sizes;
+    std::vector<double> along;                     // offset of each child along the axis
+    std::vector<double> cross;                     // offset of each child across the axis
+    std::vector<std::optional<double>> baselines;  // only for first-baseline alignment
+    std::size_t shown = 0;                         // children placed: the rest were clipped
+    Size size;
+  };
+
+  LayoutContext inner(const LayoutContext& context) const {
+    LayoutContext result = context;
+    result.stackAxis = axis_;
+    return result;
+  }
+
+  double alongOf(Size size) const { return axis_ == Axis::vertical ? size.height : size.width; }
+  double crossOf(Size size) const { return axis_ == Axis::vertical ? size.width : size.height; }
+
+  Plan plan(const ProposedSize& proposal, const LayoutContext& context) const {
+    const std::size_t count = children_.size();
+    Plan result;
+    result.proposals.resize(count);
+    result.sizes.resize(count);
+    result.along.assign(count, 0);
+    result.cross.assign(count, 0);
+    result.shown = count;
+    if (count == 0) return result;
+
+    const auto alongProposal = axis_ == Axis::vertical ? proposal.height : proposal.width;
+    const auto crossProposal = axis_ == Axis::vertical ? proposal.width : proposal.height;
+    auto offer = [&](std::optional<double> along) {
+      return axis_ == Axis::vertical ? ProposedSize{crossProposal, along}
+                                     : ProposedSize{along, crossProposal};
+    };
+    auto measure = [&](std::size_t i, std::optional<double> along) {
+      return cleanSize(children_[i].node().sizeThatFits(offer(along), context));
+    };
+    auto assign = [&](std::size_t i, std::optional<double> along) {
+      result.proposals[i] = offer(along);
+      result.sizes[i] = measure(i, along);
+    };
+
+    if (clipsRows_ || !alongProposal) {
+      for (std::size_t i = 0; i < count; ++i)
+        assign(i, std::nullopt);
+      if (clipsRows_ && alongProposal && std::isfinite(*alongProposal)) {
+        double used = 0;
+        result.shown = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+          const double next = used + (i > 0 ? spacing_ : 0) + alongOf(result.sizes[i]);
+          if (next > *alongProposal + kFitTolerance) break;
+          used = next;
+          ++result.shown;
+        }
+      }
+    } else {
+      distribute(*alongProposal, measure, assign, result);
+    }
+
+    // Offsets along the axis.
+    double position = 0;
+    for (std::size_t i = 0; i < result.shown; ++i) {
+      if (i > 0) position += spacing_;
+      result.along[i] = position;
+      position += alongOf(result.sizes[i]);
+    }
+    const double alongLength = position;
+
+    // Offsets across the axis.
+    double crossLength = 0;
+    if (axis_ == Axis::horizontal && vertical_ == VerticalAlignment::firstTextBaseline) {
+      result.baselines.resize(count);
+      double line = 0;
+      for (std::size_t i = 0; i < result.shown; ++i) {
+        result.baselines[i] = children_[i].node().firstBaseline(result.proposals[i], context);
+        line = std::max(line, result.baselines[i].value_or(result.sizes[i].height));
+      }
+      for (std::size_t i = 0; i < result.shown; ++i) {
+        result.cross[i] = line - result.baselines[i].value_or(result.sizes[i].height);
+        crossLength = std::max(crossLength, result.cross[i] + result.sizes[i].height);
+      }
+    } else {
+      for (std::size_t i = 0; i < result.shown; ++i) {
+        crossLength = std::max(crossLength, crossOf(result.sizes[i]));
+      }
+      for (std::size_t i = 0; i < result.shown; ++i) {
+        result.cross[i] = axis_ == Axis::vertical
+                              ? alignOffset(horizontal_, crossLength, result.sizes[i].width)
+                              : alignOffset(vertical_, crossLength, result.sizes[i].height);
+      }
+    }
+    result.size =
+        axis_ == Axis::vertical ? Size{crossLength, alongLength} : Size{alongLength, crossLength};
+    return result;
+  }
+
+  template <class Measure, class Assign>
+  void distribute(double length, const Measure& measure, const Assign& assign,
+                  const Plan& result) const {
+    const std::size_t count = children_.size();
+    const double available = reduce(length, spacing_ * static_cast<double>(count - 1));
+
+    std::vector<std::size_t> others;
+    std::vector<std::size_t> spacers;
+    std::vector<double> flexibility(count, 0);
+    double reserved = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (children_[i].node().isSpacer()) {
+        spacers.push_back(i);
+        reserved += alongOf(measure(i, 0.0));
+        continue;
+      }
+      others.push_back(i);
+      const double least = alongOf(measure(i, 0.0));
+      const double most = alongOf(measure(i, infinity));
+      flexibility[i] = std::isnan(most - least) ? infinity : most - least;
+    }
+    std::stable_sort(others.begin(), others.end(),
+                     [&](std::size_t a, std::size_t b) { return flexibility[a] < flexibility[b]; });
+
+    double remaining = reduce(available, reserved);
+    double used = 0;
+    std::size_t left = others.size();
+    for (std::size_t i : others) {
+      assign(i, remaining / static_cast<double>(left));
+      const double taken = alongOf(result.sizes[i]);
+      remaining = reduce(remaining, taken);
+      used += taken;
+      --left;
+    }
+
+    remaining = reduce(available, used);
+    left = spacers.size();
+    for (std::size_t i : spacers) {
+      assign(i, remaining / static_cast<double>(left));
+      remaining = reduce(remaining, alongOf(result.sizes[i]));
+      --left;
+    }
+  }
+
+  Axis axis_;
+  HorizontalAlignment horizontal_;
+  VerticalAlignment vertical_;
+  double spacing_;
+  std::vector<View> children_;
+  bool clipsRows_;
+};
+
+class ZStackNode final : public Node {
+ public:
+  ZStackNode(Alignment alignment, const std::vector<View>& children)
+      : alignment_(alignment), children_(flattenChildren(children)) {}
+
+  Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
+    return plan(proposal, context).size;
+  }
+
+  PlacedNode place(const Rect& frame, const ProposedSize& proposal,
+                   const LayoutContext& context) const override {
+    const Plan layout = plan(proposal, context);
+    PlacedNode node = placedNode("ZStack", frame);
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+      const Rect childFrame{frame.x + layout.offsets[i].x, frame.y + layout.offsets[i].y,
+                            layout.sizes[i].width, layout.sizes[i].height};
+      node.children.push_back(children_[i].node().place(childFrame, proposal, context));
+    }
+    return node;
+  }
+
+  std::optional<double> firstBaseline(const ProposedSize& proposal,
+                                      const LayoutContext& context) const override {
+    const Plan layout = plan(proposal, context);
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+      const auto baseline = children_[i].node().firstBaseline(proposal, context);
+      if (baseline) return *baseline + layout.offsets[i].y;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Plan {
+    std::vector<Size> sizes;
+    std::vector<Point> offsets;
+    Size size;
+  };
+
+  Plan plan(const ProposedSize& proposal, const LayoutContext& context) const {
+    Plan result;
+    for (const View& child : children_) {
+      const Size size = cleanSize(child.node().sizeThatFits(proposal, context));
+      result.sizes.push_back(size);
+      result.size.width = std::max(result.size.width, size.width);
+    }
+    result.offsets.resize(children_.size());
+    if (alignment_.vertical == VerticalAlignment::firstTextBaseline) {
+      std::vector<double> baselines;
+      double line = 0;
+      for (std::size_t i = 0; i < children_.size(); ++i) {
+        baselines.push_back(
+            children_[i].node().firstBaseline(proposal, context).value_or(result.sizes[i].height));
+        line = std::max(line, baselines.back());
+      }
+      for (std::size_t i = 0; i < children_.size(); ++i) {
+        result.offsets[i].y = line - baselines[i];
+        result.size.height =
+            std::max(result.size.height, result.offsets[i].y + result.sizes[i].height);
+      }
+    } else {
+      for (const Size& size : result.sizes) {
+        result.size.height = std::max(result.size.height, size.height);
+      }
+      for (std::size_t i = 0; i < children_.size(); ++i) {
+        result.offsets[i].y =
+            alignOffset(alignment_.vertical, result.size.height, result.sizes[i].height);
+      }
+    }
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+      result.offsets[i].x =
+          alignOffset(alignment_.horizontal, result.size.width, result.sizes[i].width);
+    }
+    return result;
+  }
+
+  Alignment alignment_;
+  std::vector<View> children_;
+};
+
+View stack(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
+           std::optional<double> spacing, const std::vector<View>& children, bool clipsRows) {
+  return View(
+      std::make_shared<const StackNode>(axis, horizontal, vertical, spacing, children, clipsRows));
+}
+
+}  // namespace
+}  // namespace detail
+
+View VStack(HorizontalAlignment alignment, std::optional<double> spacing,
+            std::vector<View> children) {
+  return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing, children,
+                       false);
+}
+
+View VStack(HorizontalAlignment alignment, std::vector<View> children) {
+  return VStack(alignment, std::nullopt, std::move(children));
+}
+
+View VStack(std::vector<View> children) {
+  return VStack(HorizontalAlignment::center, std::nullopt, std::move(children));
+}
+
+View HStack(VerticalAlignment alignment, std::optional<double> spacing,
+            std::vector<View> children) {
+  return detail::stack(Axis::horizontal, HorizontalAlignment::center, alignment, spacing, children,
+                       false);
+}
+
+View HStack(VerticalAlignment alignment, std::vector<View> children) {
+  return HStack(alignment, std::nullopt, std::move(children));
+}
+
+View HStack(std::vector<View> children) {
+  return HStack(VerticalAlignment::center, std::nullopt, std::move(children));
+}
+
+View ZStack(Alignment alignment, std::vector<View> children) {
+  return View(std::make_shared<const detail::ZStackNode>(alignment, children));
+}
+
+View ZStack(std::vector<View> children) {
+  return ZStack(Alignment::center, std::move(children));
+}
+
+View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
+                       std::vector<View> rows) {
+  return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing, rows, true);
+}
+
+}  // namespace halyard::ui

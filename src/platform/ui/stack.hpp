@@ -1,0 +1,49 @@
+#pragma once
+// Stacks: children side by side along an axis (VStack, HStack) or on top of each other
+// (ZStack).
+//
+// Along its axis a stack subtracts the spacing between children from the length it is
+// offered, then offers what remains to its children, least flexible first: each gets the
+// remaining length divided by the number of children still waiting. A child's flexibility is
+// its length for an unbounded offer minus its length for a zero offer. Spacers come last:
+// they have their minimum length set aside while the others are offered room, and then share
+// what the others left. Across its axis a stack offers its own proposal to every child, is as
+// long as its longest child, and aligns each child as asked.
+//
+// Empty views are left out (no spacing on either side); groups are spliced in.
+
+#include <optional>
+#include <vector>
+
+#include "platform/ui/alignment.hpp"
+#include "platform/ui/view.hpp"
+
+namespace halyard::ui {
+
+// The gap between a stack's children when none is given, and a Spacer's default minimum.
+inline constexpr double defaultSpacing = 8;
+
+// Spacing: absent or NaN means defaultSpacing; negatives are zero.
+View VStack(HorizontalAlignment alignment, std::optional<double> spacing,
+            std::vector<View> children);
+View VStack(HorizontalAlignment alignment, std::vector<View> children);
+View VStack(std::vector<View> children);
+
+View HStack(VerticalAlignment alignment, std::optional<double> spacing, std::vector<View> children);
+View HStack(VerticalAlignment alignment, std::vector<View> children);
+View HStack(std::vector<View> children);
+
+// Later children are drawn in front of earlier ones; every child is offered the ZStack's own
+// proposal and aligned inside the largest one.
+View ZStack(Alignment alignment, std::vector<View> children);
+View ZStack(std::vector<View> children);
+
+// A VStack for lists that may not fit: every row is set at its own ideal height, and when the
+// stack is offered less height than all rows need, it shows only the leading rows that fit
+// whole (with their spacing) and leaves the rest out. Offered an unspecified or unbounded
+// height it shows every row. Its flexibility is therefore its whole height: in an enclosing
+// stack it is offered what the less flexible sections (a header, a footer) leave.
+View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
+                       std::vector<View> rows);
+
+}  // namespace halyard::ui

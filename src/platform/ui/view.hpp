@@ -1,0 +1,90 @@
+#pragma once
+// View: an immutable description of a piece of user interface, and its modifiers.
+//
+// A View is a cheap handle to a shared, never-changing node. Views are made by the free
+// factory functions (VStack, Text, Capsule, ...) and refined by the member modifiers below,
+// each of which returns a new View and leaves the original untouched.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/ui/alignment.hpp"
+#include "platform/ui/color.hpp"
+#include "platform/ui/environment.hpp"
+#include "platform/ui/font.hpp"
+#include "platform/ui/text_measurer.hpp"
+
+namespace halyard::ui {
+
+namespace detail {
+class Node;
+}
+
+// frame(width:height:alignment:): proposes exactly the given lengths to the content and takes
+// them; an absent length passes the parent's proposal through and takes the content's length.
+struct FixedFrame {
+  std::optional<double> width{};
+  std::optional<double> height{};
+  Alignment alignment = Alignment::center;
+};
+
+// frame(minWidth:maxWidth:minHeight:maxHeight:alignment:): clamps the proposal into the
+// limits before offering it to the content, then takes the content's length clamped into the
+// limits, grown towards the proposal up to the maximum. maxWidth = infinity takes the whole
+// proposed width (the content's width when the width is unspecified).
+struct FlexFrame {
+  std::optional<double> minWidth{};
+  std::optional<double> maxWidth{};
+  std::optional<double> minHeight{};
+  std::optional<double> maxHeight{};
+  Alignment alignment = Alignment::center;
+};
+
+enum class Visibility { automatic, visible, hidden };
+
+class View {
+ public:
+  // An empty view: takes no room and is left out of stacks.
+  View();
+  explicit View(std::shared_ptr<const detail::Node> node);
+
+  // Inherited text and style settings; inner values win.
+  View font(Font value) const;
+  View foregroundStyle(StyleName style) const;
+  View fill(StyleName style) const { return foregroundStyle(style); }  // for shapes
+  View lineLimit(std::optional<int> lines) const;                      // < 1: no limit
+  View truncationMode(TruncationMode mode) const;
+  View minimumScaleFactor(double factor) const;  // clamped to (0, 1]
+  View kerning(double points) const;
+  View chartLegend(Visibility visibility) const;
+  // Any other change to the environment of this subtree.
+  View transformEnvironment(std::function<void(Environment&)> change) const;
+
+  // Layout.
+  View frame(const FixedFrame& spec) const;
+  View frame(const FlexFrame& spec) const;
+  View frame(double width, double height, Alignment alignment = Alignment::center) const {
+    return frame(FixedFrame{width, height, alignment});
+  }
+  View padding(Edge edges, double length) const;
+  View padding(double length) const { return padding(Edge::all, length); }
+  View padding(const EdgeInsets& insets) const;
+
+  // Drawing.
+  View opacity(double value) const;  // clamped to [0, 1]; NaN: 1
+  View clipped() const;              // content outside this view's frame is not drawn
+  // A fill behind the content that covers the whole container (the widget), whatever
+  // padding lies between the content and the container's edges.
+  View containerBackground(StyleName style) const;
+
+  const detail::Node& node() const { return *node_; }
+  const std::shared_ptr<const detail::Node>& nodePtr() const { return node_; }
+
+ private:
+  View modified(const std::function<View(const View&)>& wrap) const;
+
+  std::shared_ptr<const detail::Node> node_;
+};
+
+}  // namespace halyard::ui

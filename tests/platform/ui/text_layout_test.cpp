@@ -1,0 +1,147 @@
+// Text: measuring, shrinking, truncation, inherited settings and localisable keys.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/layout_helpers.hpp"
+#include "platform/ui/ui.hpp"
+
+namespace halyard::ui {
+namespace {
+
+using testing::run;
+
+struct TruncationCase {
+  std::string name;
+  View view;
+  double width;
+  std::string displayed;
+  Size size;
+};
+
+void PrintTo(const TruncationCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class TextTruncation : public ::testing::TestWithParam<TruncationCase> {};
+
+TEST_P(TextTruncation, SetsTextWithinTheWidth) {
+  const TruncationCase& c = GetParam();
+  const PlacedNode root = run(c.view, {c.width, 100});
+  ASSERT_TRUE(root.text);
+  EXPECT_EQ(root.text->displayedText, c.displayed);
+  EXPECT_DOUBLE_EQ(root.frame.width, c.size.width);
+  EXPECT_DOUBLE_EQ(root.frame.height, c.size.height);
+}
+
+// caption2: 5 points per character, 12 per line.
+View caption(std::string text) {
+  return Text(std::move(text)).font(Font::caption2());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextTruncation,
+    ::testing::Values(
+        TruncationCase{"FitsAsIs", caption("abcdef").lineLimit(1), 30, "abcdef", {30, 12}},
+        TruncationCase{"Tail", caption("abcdefghij").lineLimit(1), 30, "abcde…", {30, 12}},
+        TruncationCase{"Middle",
+                       caption("abcdefghij").lineLimit(1).truncationMode(TruncationMode::middle),
+                       30,
+                       "abc…ij",
+                       {30, 12}},
+        TruncationCase{"WrapsWithoutLimit", caption("abcdefghij"), 25, "abcdefghij", {25, 24}},
+        TruncationCase{"ZeroWidthKeepsAnEllipsis", caption("abc").lineLimit(1), 0, "…", {5, 12}},
+        // Shrinking stops at the minimum scale (0.6 × 10 = 6 points: 3 per character), then
+        // the tail is cut.
+        TruncationCase{"ShrinksThenTruncates",
+                       caption("abcdefghijklmnopqrst").lineLimit(1).minimumScaleFactor(0.6),
+                       30,
+                       "abcdefghi…",
+                       {30, 7.2}}),
+    [](const auto& testInfo) { return testInfo.param.name; });
+
+TEST(TextShrinking, FindsTheLargestSizeThatFits) {
+  // title2 (17 points) bold digits: 85 points wide at full size; 60 fit at scale 60/85.
+  const View total = Text("1234567890")
+                         .font(Font::title2().bold().monospacedDigit())
+                         .lineLimit(1)
+                         .minimumScaleFactor(0.6);
+  const PlacedNode root = run(total, {60, 100});
+  ASSERT_TRUE(root.text);
+  EXPECT_EQ(root.text->displayedText, "1234567890");
+  EXPECT_LE(root.frame.width, 60);
+  EXPECT_NEAR(root.text->spec.pointSize, 17 * 60.0 / 85.0, 17 * 0.006);
+  EXPECT_TRUE(root.text->spec.font.isBold);
+  EXPECT_TRUE(root.text->spec.font.hasMonospacedDigits);
+}
+
+TEST(TextShrinking, DoesNotShrinkTextThatFits) {
+  const PlacedNode root = run(caption("abc").lineLimit(1).minimumScaleFactor(0.5), {100, 100});
+  EXPECT_DOUBLE_EQ(root.text->spec.pointSize, 10);
+}
+
+TEST(TextEnvironment, InheritedSettingsReachTextAndInnerOnesWin) {
+  const PlacedNode root = run(VStack(HorizontalAlignment::leading, 0,
+                                     {Text("a"), Text("b").font(Font::caption2()),
+                                      Text("c").foregroundStyle(StyleName::blue)})
+                                  .font(Font::title())
+                                  .foregroundStyle(StyleName::red)
+                                  .kerning(0.4)
+                                  .lineLimit(2),
+                              {200, 200});
+  const PlacedText& a = *testing::at(root, {0}).text;
+  const PlacedText& b = *testing::at(root, {1}).text;
+  const PlacedText& c = *testing::at(root, {2}).text;
+  EXPECT_DOUBLE_EQ(a.spec.pointSize, 22);
+  EXPECT_DOUBLE_EQ(b.spec.pointSize, 10);
+  EXPECT_EQ(a.color.style, StyleName::red);
+  EXPECT_EQ(b.color.style, StyleName::red);
+  EXPECT_EQ(c.color.style, StyleName::blue);
+  EXPECT_EQ(c.color.rgba, resolve(StyleName::blue, Appearance::light));
+  EXPECT_DOUBLE_EQ(a.spec.kerning, 0.4);
+  EXPECT_EQ(a.spec.lineLimit, 2);
+  // Kerning widens every character: 11 + 0.4 points.
+  EXPECT_DOUBLE_EQ(testing::at(root, {0}).frame.width, 11.4);
+}
+
+TEST(TextEnvironment, BaselineAndWidthAreRecorded) {
+  const PlacedNode root = run(caption("abcdefghij").lineLimit(1), {30, 100});
+  EXPECT_DOUBLE_EQ(root.text->firstBaseline, 9);
+  EXPECT_EQ(root.text->width, 30);
+  EXPECT_EQ(root.text->spec.text, "abcdefghij");
+}
+
+TEST(LocalizedText, FormatsPlaceholders) {
+  struct Case {
+    std::string format;
+    std::vector<std::string> arguments;
+    std::string expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"Próx. %@ · %@", {"Diario", "Noche"}, "Próx. Diario · Noche"},
+           {"Próx. %@ · %@", {"", ""}, "Próx.  · "},
+           {"%2$@ antes de %1$@", {"uno", "dos"}, "dos antes de uno"},
+           {"%lld archivos, %d repos", {"12", "3"}, "12 archivos, 3 repos"},
+           {"%@ y %@", {"solo"}, "solo y %@"},
+           {"100%% listo", {}, "100% listo"},
+           {"al 50%", {"x"}, "al 50%"},
+           {"%q %0$@ %9$@", {"x"}, "%q %0$@ %9$@"},
+           {"", {"x"}, ""},
+       }) {
+    EXPECT_EQ(formatLocalized(c.format, c.arguments), c.expected) << c.format;
+  }
+}
+
+TEST(LocalizedText, WithoutCatalogShowsTheKeyWithItsArguments) {
+  Environment env;
+  env.textDomain = "halyard-ui-test-no-such-domain";
+  const PlacedNode root = run(
+      LocalizedText("Próx. %@ · %@", {"Diario", "NAS"}).font(Font::caption2()), {500, 100}, env);
+  EXPECT_EQ(root.text->spec.text, "Próx. Diario · NAS");
+  EXPECT_EQ(localizedString("", ""), "");
+  EXPECT_EQ(localizedString("", "Sin backups programados"), "Sin backups programados");
+}
+
+}  // namespace
+}  // namespace halyard::ui
