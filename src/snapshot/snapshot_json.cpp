@@ -197,16 +197,27 @@ WidgetSnapshot decodeDocument(element root) {
   return snapshot;
 }
 
-DecodeResult decodePadded(const char* data, std::size_t length, bool padded) {
-  // A fresh parser per call: nothing is shared between requests.
-  simdjson::dom::parser parser;
-  if (parser.allocate(length, kMaxDepth) != simdjson::SUCCESS) {
-    return DecodeError{"", "a document the parser can hold", "one too large for memory"};
-  }
+// Parses `length` bytes at `data`; when `owned` is given (and holds the data with the parser's
+// padding), it is released as soon as the parser has copied what it needs, which lowers the
+// peak memory of decoding a large file.
+DecodeResult decodePadded(const char* data, std::size_t length, std::string* owned) {
+  // A fresh parser and document per call: nothing is shared between requests. The parser's
+  // working memory (the structural index) goes as soon as the document is built, and so does
+  // an owned input, so that the mapping below runs beside the document alone.
+  simdjson::dom::document document;
   element root;
-  if (const auto code = parser.parse(data, length, !padded).get(root); code != simdjson::SUCCESS) {
-    return DecodeError{"", "well-formed JSON in UTF-8", simdjson::error_message(code)};
+  {
+    simdjson::dom::parser parser;
+    if (parser.allocate(length, kMaxDepth) != simdjson::SUCCESS) {
+      return DecodeError{"", "a document the parser can hold", "one too large for memory"};
+    }
+    if (const auto code =
+            parser.parse_into_document(document, data, length, owned == nullptr).get(root);
+        code != simdjson::SUCCESS) {
+      return DecodeError{"", "well-formed JSON in UTF-8", simdjson::error_message(code)};
+    }
   }
+  if (owned != nullptr) std::string().swap(*owned);
   try {
     return decodeDocument(root);
   } catch (Failure& failure) {
@@ -228,13 +239,13 @@ std::string DecodeError::message() const {
 }
 
 DecodeResult decodeSnapshot(std::string_view document) {
-  return decodePadded(document.data(), document.size(), false);
+  return decodePadded(document.data(), document.size(), nullptr);
 }
 
 DecodeResult decodeSnapshotInPlace(std::string& buffer) {
   const std::size_t length = buffer.size();
   buffer.reserve(length + simdjson::SIMDJSON_PADDING);
-  return decodePadded(buffer.data(), length, true);
+  return decodePadded(buffer.data(), length, &buffer);
 }
 
 nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot) {

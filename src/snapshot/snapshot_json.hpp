@@ -42,7 +42,7 @@ class DecodeResult {
 DecodeResult decodeSnapshot(std::string_view document);
 
 // The same, parsing in place: grows the buffer's capacity by the parser's padding instead of
-// copying the document.
+// copying the document, and releases the buffer (leaving it empty) once it has been parsed.
 DecodeResult decodeSnapshotInPlace(std::string& buffer);
 
 // The snapshot as a JSON object, members in the data model's order, nextBackup left out when
