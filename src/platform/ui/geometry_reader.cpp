@@ -11,6 +11,12 @@ namespace halyard::ui {
 namespace detail {
 namespace {
 
+// Keeps a view built during layout alive until the layout ends.
+View keep(View view, const LayoutCache::Key& key, const LayoutContext& context) {
+  if (context.cache) context.cache->built.insert_or_assign(key, view);
+  return view;
+}
+
 class GeometryReaderNode final : public Node {
  public:
   explicit GeometryReaderNode(std::function<View(Size)> content) : content_(std::move(content)) {}
@@ -25,10 +31,11 @@ class GeometryReaderNode final : public Node {
     PlacedNode node = placedNode("GeometryReader", frame);
     if (!content_) return node;
     const Size size{frame.width, frame.height};
-    const View content = content_(size);
+    const View content =
+        keep(content_(size), LayoutCache::key(*this, {size.width, size.height}, context), context);
     if (content.node().isEmpty()) return node;
     const ProposedSize offer{size.width, size.height};
-    const Size taken = content.node().sizeThatFits(offer, context);
+    const Size taken = sizeOf(content, offer, context);
     node.children.push_back(
         content.node().place({frame.x, frame.y, taken.width, taken.height}, offer, context));
     return node;
@@ -44,7 +51,7 @@ class EnvironmentReaderNode final : public Node {
       : content_(std::move(content)) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return build(context).node().sizeThatFits(proposal, context);
+    return sizeOf(build(context), proposal, context);
   }
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
@@ -52,12 +59,17 @@ class EnvironmentReaderNode final : public Node {
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    return build(context).node().firstBaseline(proposal, context);
+    return baselineOf(build(context), proposal, context);
   }
 
  private:
   View build(const LayoutContext& context) const {
-    return content_ ? content_(context.env) : View();
+    if (!content_) return {};
+    if (!context.cache) return content_(context.env);
+    const auto key = LayoutCache::key(*this, {}, context);
+    auto found = context.cache->built.find(key);
+    if (found != context.cache->built.end()) return found->second;
+    return keep(content_(context.env), key, context);
   }
 
   std::function<View(const Environment&)> content_;

@@ -53,7 +53,10 @@ double snap(double value, double scale) {
 PlacedNode layout(const View& view, Size proposal, const Environment& environment,
                   const TextMeasurer& measurer) {
   CachingMeasurer cache(measurer);
+  detail::LayoutCache answers;
   detail::LayoutContext context;
+  context.id = 1;
+  context.cache = &answers;
   context.env = environment;
   if (!(environment.displayScale > 0) || !std::isfinite(environment.displayScale)) {
     context.env.displayScale = 1;
@@ -61,7 +64,7 @@ PlacedNode layout(const View& view, Size proposal, const Environment& environmen
   context.measurer = &cache;
 
   const ProposedSize offer{rootLength(proposal.width), rootLength(proposal.height)};
-  const Size taken = view.node().sizeThatFits(offer, context);
+  const Size taken = detail::sizeOf(view, offer, context);
   const Size container{offer.width.value_or(taken.width), offer.height.value_or(taken.height)};
   context.container = {0, 0, container.width, container.height};
   const Rect frame{(container.width - taken.width) / 2, (container.height - taken.height) / 2,

@@ -71,9 +71,9 @@ class StackNode final : public Node {
     const LayoutContext childContext = inner(context);
     const Plan layout = plan(proposal, childContext);
     for (std::size_t i = 0; i < layout.shown; ++i) {
-      const auto baseline = layout.baselines.empty() ? children_[i].node().firstBaseline(
-                                                           layout.proposals[i], childContext)
-                                                     : layout.baselines[i];
+      const auto baseline = layout.baselines.empty()
+                                ? baselineOf(children_[i], layout.proposals[i], childContext)
+                                : layout.baselines[i];
       if (!baseline) continue;
       return *baseline + (axis_ == Axis::vertical ? layout.along[i] : layout.cross[i]);
     }
@@ -92,7 +92,7 @@ class StackNode final : public Node {
   };
 
   LayoutContext inner(const LayoutContext& context) const {
-    LayoutContext result = context;
+    LayoutContext result = derive(context, this);
     result.stackAxis = axis_;
     return result;
   }
@@ -117,7 +117,7 @@ class StackNode final : public Node {
                                      : ProposedSize{along, crossProposal};
     };
     auto measure = [&](std::size_t i, std::optional<double> along) {
-      return cleanSize(children_[i].node().sizeThatFits(offer(along), context));
+      return cleanSize(sizeOf(children_[i], offer(along), context));
     };
     auto assign = [&](std::size_t i, std::optional<double> along) {
       result.proposals[i] = offer(along);
@@ -156,7 +156,7 @@ class StackNode final : public Node {
       result.baselines.resize(count);
       double line = 0;
       for (std::size_t i = 0; i < result.shown; ++i) {
-        result.baselines[i] = children_[i].node().firstBaseline(result.proposals[i], context);
+        result.baselines[i] = baselineOf(children_[i], result.proposals[i], context);
         line = std::max(line, result.baselines[i].value_or(result.sizes[i].height));
       }
       for (std::size_t i = 0; i < result.shown; ++i) {
@@ -255,7 +255,7 @@ class ZStackNode final : public Node {
                                       const LayoutContext& context) const override {
     const Plan layout = plan(proposal, context);
     for (std::size_t i = 0; i < children_.size(); ++i) {
-      const auto baseline = children_[i].node().firstBaseline(proposal, context);
+      const auto baseline = baselineOf(children_[i], proposal, context);
       if (baseline) return *baseline + layout.offsets[i].y;
     }
     return std::nullopt;
@@ -271,7 +271,7 @@ class ZStackNode final : public Node {
   Plan plan(const ProposedSize& proposal, const LayoutContext& context) const {
     Plan result;
     for (const View& child : children_) {
-      const Size size = cleanSize(child.node().sizeThatFits(proposal, context));
+      const Size size = cleanSize(sizeOf(child, proposal, context));
       result.sizes.push_back(size);
       result.size.width = std::max(result.size.width, size.width);
     }
@@ -281,7 +281,7 @@ class ZStackNode final : public Node {
       double line = 0;
       for (std::size_t i = 0; i < children_.size(); ++i) {
         baselines.push_back(
-            children_[i].node().firstBaseline(proposal, context).value_or(result.sizes[i].height));
+            baselineOf(children_[i], proposal, context).value_or(result.sizes[i].height));
         line = std::max(line, baselines.back());
       }
       for (std::size_t i = 0; i < children_.size(); ++i) {

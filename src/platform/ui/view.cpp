@@ -29,7 +29,7 @@ class GroupNode final : public Node {
         asStack_(VStack(HorizontalAlignment::center, std::nullopt, children_)) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return asStack_.node().sizeThatFits(proposal, context);
+    return sizeOf(asStack_, proposal, context);
   }
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
@@ -37,7 +37,7 @@ class GroupNode final : public Node {
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    return asStack_.node().firstBaseline(proposal, context);
+    return baselineOf(asStack_, proposal, context);
   }
   const std::vector<View>* groupChildren() const override { return &children_; }
 
@@ -53,7 +53,7 @@ class ContextNode final : public Node {
       : child_(std::move(child)), change_(std::move(change)) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return child_.node().sizeThatFits(proposal, changed(context));
+    return sizeOf(child_, proposal, changed(context));
   }
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
@@ -61,13 +61,13 @@ class ContextNode final : public Node {
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    return child_.node().firstBaseline(proposal, changed(context));
+    return baselineOf(child_, proposal, changed(context));
   }
   bool isSpacer() const override { return child_.node().isSpacer(); }
 
  private:
   LayoutContext changed(const LayoutContext& context) const {
-    LayoutContext inner = context;
+    LayoutContext inner = derive(context, this);
     change_(inner);
     return inner;
   }
@@ -86,14 +86,14 @@ class FixedFrameNode final : public Node {
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     if (width_ && height_) return {*width_, *height_};
-    const Size child = child_.node().sizeThatFits(childProposal(proposal), context);
+    const Size child = sizeOf(child_, childProposal(proposal), context);
     return {width_.value_or(child.width), height_.value_or(child.height)};
   }
 
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
     const ProposedSize inner = childProposal(proposal);
-    const Size child = child_.node().sizeThatFits(inner, context);
+    const Size child = sizeOf(child_, inner, context);
     const Rect childFrame{frame.x + alignOffset(alignment_.horizontal, frame.width, child.width),
                           frame.y + alignOffset(alignment_.vertical, frame.height, child.height),
                           child.width, child.height};
@@ -105,9 +105,9 @@ class FixedFrameNode final : public Node {
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
     const ProposedSize inner = childProposal(proposal);
-    const auto baseline = child_.node().firstBaseline(inner, context);
+    const auto baseline = baselineOf(child_, inner, context);
     if (!baseline) return std::nullopt;
-    const Size child = child_.node().sizeThatFits(inner, context);
+    const Size child = sizeOf(child_, inner, context);
     const Size own = sizeThatFits(proposal, context);
     return *baseline + alignOffset(alignment_.vertical, own.height, child.height);
   }
@@ -138,7 +138,7 @@ class FlexFrameNode final : public Node {
         alignment_(spec.alignment) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    const Size child = child_.node().sizeThatFits(childProposal(proposal), context);
+    const Size child = sizeOf(child_, childProposal(proposal), context);
     return {width_.result(proposal.width, child.width),
             height_.result(proposal.height, child.height)};
   }
@@ -146,7 +146,7 @@ class FlexFrameNode final : public Node {
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
     const ProposedSize inner = childProposal(proposal);
-    const Size child = child_.node().sizeThatFits(inner, context);
+    const Size child = sizeOf(child_, inner, context);
     const Rect childFrame{frame.x + alignOffset(alignment_.horizontal, frame.width, child.width),
                           frame.y + alignOffset(alignment_.vertical, frame.height, child.height),
                           child.width, child.height};
@@ -158,9 +158,9 @@ class FlexFrameNode final : public Node {
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
     const ProposedSize inner = childProposal(proposal);
-    const auto baseline = child_.node().firstBaseline(inner, context);
+    const auto baseline = baselineOf(child_, inner, context);
     if (!baseline) return std::nullopt;
-    const Size child = child_.node().sizeThatFits(inner, context);
+    const Size child = sizeOf(child_, inner, context);
     const Size own = sizeThatFits(proposal, context);
     return *baseline + alignOffset(alignment_.vertical, own.height, child.height);
   }
@@ -214,14 +214,14 @@ class PaddingNode final : public Node {
                 sanitizeFinite(insets.bottom), sanitizeFinite(insets.trailing)} {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    const Size child = child_.node().sizeThatFits(childProposal(proposal), context);
+    const Size child = sizeOf(child_, childProposal(proposal), context);
     return {child.width + horizontal(), child.height + vertical()};
   }
 
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
     const ProposedSize inner = childProposal(proposal);
-    const Size child = child_.node().sizeThatFits(inner, context);
+    const Size child = sizeOf(child_, inner, context);
     PlacedNode node = placedNode("Padding", frame);
     node.children.push_back(child_.node().place(
         {frame.x + insets_.leading, frame.y + insets_.top, child.width, child.height}, inner,
@@ -231,7 +231,7 @@ class PaddingNode final : public Node {
 
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    const auto baseline = child_.node().firstBaseline(childProposal(proposal), context);
+    const auto baseline = baselineOf(child_, childProposal(proposal), context);
     if (!baseline) return std::nullopt;
     return *baseline + insets_.top;
   }
@@ -262,7 +262,7 @@ class DrawingNode final : public Node {
       : child_(std::move(child)), opacity_(opacity), clips_(clips) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return child_.node().sizeThatFits(proposal, context);
+    return sizeOf(child_, proposal, context);
   }
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
@@ -279,7 +279,7 @@ class DrawingNode final : public Node {
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    return child_.node().firstBaseline(proposal, context);
+    return baselineOf(child_, proposal, context);
   }
   bool isSpacer() const override { return !clips_ && child_.node().isSpacer(); }
 
@@ -294,7 +294,7 @@ class ContainerBackgroundNode final : public Node {
   ContainerBackgroundNode(View child, StyleName style) : child_(std::move(child)), style_(style) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return child_.node().sizeThatFits(proposal, context);
+    return sizeOf(child_, proposal, context);
   }
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
@@ -305,7 +305,7 @@ class ContainerBackgroundNode final : public Node {
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    return child_.node().firstBaseline(proposal, context);
+    return baselineOf(child_, proposal, context);
   }
 
  private:

@@ -173,6 +173,18 @@ TEST(RowClipping, AllRowsWhenHeightIsUnspecified) {
   EXPECT_DOUBLE_EQ(root.frame.height, 24);
 }
 
+// Layout remembers answers per node and context: one view shared by two stacks still takes
+// each stack's shape.
+TEST(Stacks, SharedViewAnswersForEachPlace) {
+  const View line = Divider();
+  const PlacedNode root =
+      run(VStack(HorizontalAlignment::leading, 0,
+                 {HStack(VerticalAlignment::top, 0, {box(10, 20), line}), line}),
+          {50, 50});
+  EXPECT_EQ(testing::frameAt(root, {0, 1}), (Rect{10, 0, 1, 49}));
+  EXPECT_EQ(testing::frameAt(root, {1}), (Rect{0, 49, 50, 1}));
+}
+
 TEST(Spacer, OutsideAStackFillsTheProposal) {
   const PlacedNode root = run(Spacer(), {30, 40});
   EXPECT_EQ(root.frame, (Rect{0, 0, 30, 40}));

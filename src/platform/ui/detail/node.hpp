@@ -3,7 +3,9 @@
 // carries down the tree. Only the toolkit's own source files include this header.
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/ui/alignment.hpp"
@@ -15,7 +17,14 @@
 
 namespace halyard::ui::detail {
 
+class LayoutCache;
+
+// What a node's layout depends on besides its proposal. `id` names the context: every node
+// that changes the context derives a new id from the old one and itself, so one node with one
+// id always sees the same context during a layout.
 struct LayoutContext {
+  std::uint64_t id = 0;
+  LayoutCache* cache = nullptr;
   Environment env;
   const TextMeasurer* measurer = nullptr;
   std::optional<Axis> stackAxis;  // the axis of the nearest enclosing stack
@@ -50,6 +59,73 @@ class Node {
   // A group's children are spliced into the stack that holds it.
   virtual const std::vector<View>* groupChildren() const { return nullptr; }
 };
+
+// The context `by` hands down to its children.
+inline LayoutContext derive(const LayoutContext& context, const Node* by) {
+  LayoutContext derived = context;
+  // splitmix64 of the parent's id and the node's address.
+  std::uint64_t x = context.id ^ (reinterpret_cast<std::uintptr_t>(by) * 0x9e3779b97f4a7c15ULL);
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+  derived.id = x ^ (x >> 31);
+  return derived;
+}
+
+// Remembers answers during one layout. Stacks ask each child about several proposals, and
+// nested stacks ask again for every proposal they get; without it layout time grows
+// exponentially with nesting depth. It also keeps the views that readers build alive until
+// the layout ends, so no node address is reused while answers about it are remembered.
+class LayoutCache {
+ public:
+  struct Key {
+    const Node* node;
+    std::uint64_t context;
+    double width;  // -1: unspecified
+    double height;
+    bool operator==(const Key&) const = default;
+  };
+
+  static Key key(const Node& node, const ProposedSize& proposal, const LayoutContext& context) {
+    return {&node, context.id, proposal.width.value_or(-1), proposal.height.value_or(-1)};
+  }
+
+  struct KeyHash {
+    std::size_t operator()(const Key& k) const {
+      std::size_t h = std::hash<const void*>()(k.node);
+      for (std::size_t part : {std::hash<std::uint64_t>()(k.context), std::hash<double>()(k.width),
+                               std::hash<double>()(k.height)}) {
+        h ^= part + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+      }
+      return h;
+    }
+  };
+
+  std::unordered_map<Key, Size, KeyHash> sizes;
+  std::unordered_map<Key, std::optional<double>, KeyHash> baselines;
+  std::unordered_map<Key, View, KeyHash> built;  // views made by readers
+};
+
+// A child's size and first baseline for a proposal, remembered for the layout.
+inline Size sizeOf(const View& view, const ProposedSize& proposal, const LayoutContext& context) {
+  if (!context.cache) return view.node().sizeThatFits(proposal, context);
+  const auto key = LayoutCache::key(view.node(), proposal, context);
+  auto found = context.cache->sizes.find(key);
+  if (found != context.cache->sizes.end()) return found->second;
+  const Size size = view.node().sizeThatFits(proposal, context);
+  context.cache->sizes.emplace(key, size);
+  return size;
+}
+
+inline std::optional<double> baselineOf(const View& view, const ProposedSize& proposal,
+                                        const LayoutContext& context) {
+  if (!context.cache) return view.node().firstBaseline(proposal, context);
+  const auto key = LayoutCache::key(view.node(), proposal, context);
+  auto found = context.cache->baselines.find(key);
+  if (found != context.cache->baselines.end()) return found->second;
+  const auto baseline = view.node().firstBaseline(proposal, context);
+  context.cache->baselines.emplace(key, baseline);
+  return baseline;
+}
 
 // A length from outside: NaN becomes `fallback`, negatives become zero.
 inline double sanitizeLength(double value, double fallback = 0) {
