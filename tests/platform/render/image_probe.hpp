@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "platform/ui/color.hpp"
 
@@ -24,19 +23,6 @@ class ImageProbe {
   // Takes ownership of an image surface.
   explicit ImageProbe(cairo_surface_t* surface) : surface_(surface, cairo_surface_destroy) {
     cairo_surface_flush(surface);
-  }
-
-  static ImageProbe fromPng(const std::string& png) {
-    std::size_t offset = 0;
-    std::pair<const std::string*, std::size_t*> reader{&png, &offset};
-    auto read = [](void* closure, unsigned char* out, unsigned int length) {
-      auto [data, at] = *static_cast<std::pair<const std::string*, std::size_t*>*>(closure);
-      if (data->size() - *at < length) return CAIRO_STATUS_READ_ERROR;
-      std::memcpy(out, data->data() + *at, length);
-      *at += length;
-      return CAIRO_STATUS_SUCCESS;
-    };
-    return ImageProbe(cairo_image_surface_create_from_png_stream(read, &reader));
   }
 
   bool ok() const { return cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS; }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <thread>
-#include <vector>
 
 namespace halyard::render {
 namespace {
@@ -169,25 +167,6 @@ TEST_F(PangoTextMeasurerTest, BadBytesAreShownAsReplacementCharacters) {
                                       40.0);
   EXPECT_TRUE(startsWith(cut.displayedText, fffd)) << cut.displayedText;
   EXPECT_TRUE(endsWith(cut.displayedText, kEllipsis)) << cut.displayedText;
-}
-
-TEST_F(PangoTextMeasurerTest, SharedMeasurerGivesTheSameAnswersOnEveryThread) {
-  const TextSpec s = oneLine("Próx. fotos · diario", TruncationMode::middle);
-  const TextMeasurement expected = measure(s, 70.0);
-  std::vector<TextMeasurement> results(4);
-  std::vector<std::thread> threads;
-  for (auto& result : results) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 20; ++i)
-        result = measurer.measure(s, 70.0);
-    });
-  }
-  for (auto& t : threads)
-    t.join();
-  for (const auto& r : results) {
-    EXPECT_EQ(r.displayedText, expected.displayedText);
-    EXPECT_EQ(r.size, expected.size);
-  }
 }
 
 }  // namespace
