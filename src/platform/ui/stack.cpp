@@ -119,9 +119,11 @@ class StackNode final : public Node {
     auto measure = [&](std::size_t i, std::optional<double> along) {
       return cleanSize(sizeOf(children_[i], offer(along), context));
     };
+    // Settles child i's proposal and size; returns the length it takes along the axis.
     auto assign = [&](std::size_t i, std::optional<double> along) {
       result.proposals[i] = offer(along);
       result.sizes[i] = measure(i, along);
+      return alongOf(result.sizes[i]);
     };
 
     if (clipsRows_ || !alongProposal) {
@@ -138,7 +140,7 @@ class StackNode final : public Node {
         }
       }
     } else {
-      distribute(*alongProposal, measure, assign, result);
+      distribute(*alongProposal, measure, assign);
     }
 
     // Offsets along the axis.
@@ -178,9 +180,10 @@ class StackNode final : public Node {
     return result;
   }
 
+  // Shares `length` along the axis: spacing first, then the other children least flexible
+  // first, each offered an equal part of what is left, then the spacers.
   template <class Measure, class Assign>
-  void distribute(double length, const Measure& measure, const Assign& assign,
-                  const Plan& result) const {
+  void distribute(double length, const Measure& measure, const Assign& assign) const {
     const std::size_t count = children_.size();
     const double available = reduce(length, spacing_ * static_cast<double>(count - 1));
 
@@ -206,8 +209,7 @@ class StackNode final : public Node {
     double used = 0;
     std::size_t left = others.size();
     for (std::size_t i : others) {
-      assign(i, remaining / static_cast<double>(left));
-      const double taken = alongOf(result.sizes[i]);
+      const double taken = assign(i, remaining / static_cast<double>(left));
       remaining = reduce(remaining, taken);
       used += taken;
       --left;
@@ -216,8 +218,7 @@ class StackNode final : public Node {
     remaining = reduce(available, used);
     left = spacers.size();
     for (std::size_t i : spacers) {
-      assign(i, remaining / static_cast<double>(left));
-      remaining = reduce(remaining, alongOf(result.sizes[i]));
+      remaining = reduce(remaining, assign(i, remaining / static_cast<double>(left)));
       --left;
     }
   }

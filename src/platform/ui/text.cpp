@@ -145,15 +145,17 @@ class TextNode final : public Node {
     result.spec.text = content(env);
     result.spec.font = env.font;
     result.spec.pointSize = env.font.size();
-    result.spec.kerning = env.kerning;
-    result.spec.lineLimit = env.lineLimit;
+    result.spec.kerning = std::isfinite(env.kerning) ? env.kerning : 0;
+    if (env.lineLimit && *env.lineLimit >= 1) result.spec.lineLimit = env.lineLimit;
     result.spec.truncation = env.truncationMode;
     if (proposal.width && std::isfinite(*proposal.width)) {
       result.maxWidth = std::max(0.0, *proposal.width);
     }
     result.measurement = measure(result.spec, result.maxWidth, context);
 
-    const double minimumScale = std::clamp(env.minimumScaleFactor, 0.01, 1.0);
+    // Environment values may come straight from the host: NaN or non-positive means none.
+    const double minimumScale =
+        env.minimumScaleFactor > 0 ? std::clamp(env.minimumScaleFactor, 0.01, 1.0) : 1.0;
     if (!result.maxWidth || minimumScale >= 1 || fits(result.measurement, *result.maxWidth)) {
       return result;
     }

@@ -129,12 +129,44 @@ class FixedFrameNode final : public Node {
   Alignment alignment_;
 };
 
+// The minimum and maximum of one axis of a flexible frame.
+struct FrameLimits {
+  std::optional<double> min;
+  std::optional<double> max;
+
+  std::optional<double> propose(std::optional<double> proposed) const {
+    if (!proposed) return std::nullopt;
+    double length = *proposed;
+    if (min) length = std::max(length, *min);
+    if (max) length = std::min(length, *max);
+    return length;
+  }
+
+  double result(std::optional<double> proposed, double child) const {
+    if (!min && !max) return child;
+    if (!proposed) return std::clamp(child, min.value_or(0), max.value_or(infinity));
+    double length = child;
+    if (min) length = std::max(*min, std::min(length, *proposed));
+    if (max) length = std::min(*max, std::max(length, *proposed));
+    return length;
+  }
+};
+
+// NaN limits are absent, negative ones zero; a maximum below the minimum is raised to it.
+FrameLimits frameLimits(std::optional<double> min, std::optional<double> max) {
+  FrameLimits result{sanitizeLength(min), sanitizeLength(max)};
+  if (result.min && std::isinf(*result.min)) result.min.reset();
+  if (result.min && result.max && *result.max < *result.min) result.max = result.min;
+  return result;
+}
+
+
 class FlexFrameNode final : public Node {
  public:
   FlexFrameNode(View child, const FlexFrame& spec)
       : child_(std::move(child)),
-        width_(limits(spec.minWidth, spec.maxWidth)),
-        height_(limits(spec.minHeight, spec.maxHeight)),
+        width_(frameLimits(spec.minWidth, spec.maxWidth)),
+        height_(frameLimits(spec.minHeight, spec.maxHeight)),
         alignment_(spec.alignment) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
@@ -166,43 +198,13 @@ class FlexFrameNode final : public Node {
   }
 
  private:
-  struct Limits {
-    std::optional<double> min;
-    std::optional<double> max;
-
-    std::optional<double> propose(std::optional<double> proposed) const {
-      if (!proposed) return std::nullopt;
-      double length = *proposed;
-      if (min) length = std::max(length, *min);
-      if (max) length = std::min(length, *max);
-      return length;
-    }
-
-    double result(std::optional<double> proposed, double child) const {
-      if (!min && !max) return child;
-      if (!proposed) return std::clamp(child, min.value_or(0), max.value_or(infinity));
-      double length = child;
-      if (min) length = std::max(*min, std::min(length, *proposed));
-      if (max) length = std::min(*max, std::max(length, *proposed));
-      return length;
-    }
-  };
-
-  // NaN limits are absent, negative ones zero; a maximum below the minimum is raised to it.
-  static Limits limits(std::optional<double> min, std::optional<double> max) {
-    Limits result{sanitizeLength(min), sanitizeLength(max)};
-    if (result.min && std::isinf(*result.min)) result.min.reset();
-    if (result.min && result.max && *result.max < *result.min) result.max = result.min;
-    return result;
-  }
-
   ProposedSize childProposal(const ProposedSize& proposal) const {
     return {width_.propose(proposal.width), height_.propose(proposal.height)};
   }
 
   View child_;
-  Limits width_;
-  Limits height_;
+  FrameLimits width_;
+  FrameLimits height_;
   Alignment alignment_;
 };
 

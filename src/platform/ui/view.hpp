@@ -79,7 +79,6 @@ class View {
   View containerBackground(StyleName style) const;
 
   const detail::Node& node() const { return *node_; }
-  const std::shared_ptr<const detail::Node>& nodePtr() const { return node_; }
 
  private:
   View modified(const std::function<View(const View&)>& wrap) const;

@@ -105,6 +105,19 @@ TEST(TextEnvironment, InheritedSettingsReachTextAndInnerOnesWin) {
   EXPECT_DOUBLE_EQ(testing::at(root, {0}).frame.width, 11.4);
 }
 
+TEST(TextEnvironment, BadValuesFromTheHostFallBack) {
+  Environment env;
+  env.minimumScaleFactor = std::numeric_limits<double>::quiet_NaN();
+  env.kerning = infinity;
+  env.lineLimit = 0;
+  env.displayScale = std::numeric_limits<double>::quiet_NaN();
+  const PlacedNode root = run(caption("abcdefghij"), {30, 100}, env);
+  EXPECT_DOUBLE_EQ(root.text->spec.pointSize, 10);
+  EXPECT_DOUBLE_EQ(root.text->spec.kerning, 0);
+  EXPECT_FALSE(root.text->spec.lineLimit);
+  EXPECT_EQ(root.frame, (Rect{0, 38, 30, 24}));  // two lines, centred in 100
+}
+
 TEST(TextEnvironment, BaselineAndWidthAreRecorded) {
   const PlacedNode root = run(caption("abcdefghij").lineLimit(1), {30, 100});
   EXPECT_DOUBLE_EQ(root.text->firstBaseline, 9);
