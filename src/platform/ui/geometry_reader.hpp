@@ -15,7 +15,8 @@ namespace halyard::ui {
 View GeometryReader(std::function<View(Size)> content);
 
 // The view `content` makes from the environment in effect where it stands. Takes exactly the
-// room of that view.
+// room of that view. In a stack it counts as one child, even when it makes an empty view or a
+// group.
 View EnvironmentReader(std::function<View(const Environment&)> content);
 
 }  // namespace halyard::ui
