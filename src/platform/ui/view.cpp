@@ -160,7 +160,6 @@ FrameLimits frameLimits(std::optional<double> min, std::optional<double> max) {
   return result;
 }
 
-
 class FlexFrameNode final : public Node {
  public:
   FlexFrameNode(View child, const FlexFrame& spec)
