@@ -4,17 +4,11 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ui/widget_family.hpp"
+
 namespace halyard::host {
 
-enum class WidgetFamily {
-  systemSmall,
-  systemMedium,
-  systemLarge,
-  systemExtraLarge,
-  accessoryCircular,
-  accessoryRectangular,
-  accessoryInline,
-};
+using ui::WidgetFamily;
 
 // A widget's size in points.
 struct DisplaySize {

@@ -1,0 +1,70 @@
+#include "views/formatters.hpp"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace halyard {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ByteCountFormatter, SpanishBinaryUnits) {
+  const ByteCountFormatter bytes("es");
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "0 bytes"},
+      {1, "1 byte"},
+      {2, "2 bytes"},
+      {1000, "1000 bytes"},  // less than one binary kilobyte
+      {1023, "1023 bytes"},
+      {1024, "1 KB"},
+      {1536, "2 KB"},  // no fraction digits for KB, half to even
+      {2560, "2 KB"},  // exactly 2,5: half to even
+      {1024 * 1024 + 1024 * 1024 / 10 / 2 * 0, "1 MB"},
+      {1048575, "1 MB"},    // rounds up into the next unit, not "1024 KB"
+      {1572864, "1,5 MB"},  // one fraction digit for MB, locale's separator
+      {1310720, "1,2 MB"},  // exactly 1,25: half to even
+      {5368709120, "5 GB"},
+      {1319413953331, "1,2 TB"},
+      {1125899906842624, "1 PB"},
+      {-1, "-1 byte"},
+      {-1024, "-1 KB"},
+      {-1572864, "-1,5 MB"},
+      {LLONG_MAX, "8 EB"},
+      {LLONG_MIN, "-8 EB"},
+  };
+  for (const auto& [count, expected] : cases)
+    EXPECT_EQ(bytes.string(count), expected) << count;
+  EXPECT_EQ(bytes.string(3 * 1024LL * 1024 * 1024 + 1024LL * 1024 * 1024 / 8), "3,12 GB");
+}
+
+TEST(ByteCountFormatter, NumbersFollowTheLocale) {
+  EXPECT_EQ(ByteCountFormatter("en_US").string(1572864), "1.5 MB");
+  EXPECT_EQ(ByteCountFormatter("de_DE").string(1572864), "1,5 MB");
+}
+
+TEST(RelativeDateFormatter, LargestWholeUnitOfTheCalendarDifference) {
+  const RelativeDateFormatter relative("es");
+  const Date reference = *parseRfc3339("2026-03-14T09:30:00Z");
+  const std::pair<std::chrono::microseconds, const char*> cases[] = {
+      {2h, "dentro de 2 h"},         {-3min, "hace 3 min"},
+      {90min, "dentro de 1 h"},  // truncated, not rounded
+      {119s, "dentro de 1 min"},     {0s, "dentro de 0 s"},
+      {-500ms, "hace 0 s"},  // past and future always differ
+      {24h * 8, "dentro de 1 sem."}, {-24h * 400, "hace 1 a"},
+  };
+  for (const auto& [offset, expected] : cases) {
+    EXPECT_EQ(relative.string(reference + offset, reference), expected) << offset.count();
+  }
+  EXPECT_NE(relative.string(reference + 1h, reference), relative.string(reference - 1h, reference));
+}
+
+TEST(WidgetLocale, CAndPosixMeanSpanish) {
+  // ICU reads the environment once per process; what it read must not be C or POSIX.
+  const std::string locale = widgetLocale();
+  EXPECT_FALSE(locale.empty());
+  EXPECT_EQ(locale.find("POSIX"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace halyard
