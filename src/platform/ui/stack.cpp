@@ -133,8 +133,18 @@ class StackNode final : public Node {
         double used = 0;
         result.shown = 0;
         for (std::size_t i = 0; i < count; ++i) {
-          const double next = used + (i > 0 ? spacing_ : 0) + alongOf(result.sizes[i]);
-          if (next > *alongProposal + kFitTolerance) break;
+          const double gap = i > 0 ? spacing_ : 0;
+          const double next = used + gap + alongOf(result.sizes[i]);
+          if (next > *alongProposal + kFitTolerance) {
+            // The first row that does not fit whole is offered what is left: a row that can
+            // give up rows of its own (a nested row-clipping stack) shows what fits of it.
+            const double left = *alongProposal - used - gap;
+            if (left > 0) {
+              const double shrunk = assign(i, left);
+              if (shrunk > 0 && shrunk <= left + kFitTolerance) ++result.shown;
+            }
+            break;
+          }
           used = next;
           ++result.shown;
         }

@@ -40,9 +40,11 @@ View ZStack(std::vector<View> children);
 
 // A VStack for lists that may not fit: every row is set at its own ideal height, and when the
 // stack is offered less height than all rows need, it shows only the leading rows that fit
-// whole (with their spacing) and leaves the rest out. Offered an unspecified or unbounded
-// height it shows every row. Its flexibility is therefore its whole height: in an enclosing
-// stack it is offered what the less flexible sections (a header, a footer) leave.
+// whole (with their spacing) and leaves the rest out; the first row that does not fit whole
+// is offered the height that is left, and shown if it shows something in it (so a row that is
+// itself a row-clipping stack, or holds one, shows its own leading rows). Offered an unspecified or
+// unbounded height it shows every row. Its flexibility is therefore its whole height: in an
+// enclosing stack it is offered what the less flexible sections (a header, a footer) leave.
 View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
                        std::vector<View> rows);
 
