@@ -94,7 +94,11 @@ class TreePainter {
         addCircle(cr_, frame);
         break;
       case ui::ShapeKind::rectangle:
-        cairo_rectangle(cr_, frame.x, frame.y, frame.width, frame.height);
+        if (shape.cornerRadius > 0) {
+          addRoundedRect(cr_, frame, shape.cornerRadius);
+        } else {
+          cairo_rectangle(cr_, frame.x, frame.y, frame.width, frame.height);
+        }
         break;
     }
     setSource(cr_, shape.fill.rgba);

@@ -37,6 +37,7 @@ enum class ShapeKind { capsule, circle, rectangle };
 struct PlacedShape {
   ShapeKind shape = ShapeKind::rectangle;
   Fill fill;
+  double cornerRadius = 0;  // rectangles only: rounded corners of this radius
 };
 
 // One ring sector of a chart. Angles in radians, clockwise from twelve o'clock.

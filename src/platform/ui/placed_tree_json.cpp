@@ -80,6 +80,7 @@ ordered_json toJson(const PlacedNode& node) {
   if (node.shape) {
     json["shape"] = shapeName(node.shape->shape);
     json["fill"] = fillJson(node.shape->fill);
+    if (node.shape->cornerRadius > 0) json["cornerRadius"] = number(node.shape->cornerRadius);
   }
   if (node.sector) {
     const PlacedSector& sector = *node.sector;
