@@ -81,6 +81,29 @@ std::string drawableText(const std::string& text) {
   return valid;
 }
 
+// Text kept on one line shows its line breaks as spaces: Pango would draw a paragraph break
+// in single-paragraph mode as a return symbol, and break the line at the others. Handles
+// every mandatory break (LF, CR, CR LF, VT, FF, NEL, U+2028, U+2029) in valid UTF-8.
+std::string joinLines(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::string_view rest = text.substr(i);
+    std::size_t breakLength = 0;
+    if (rest.starts_with("\r\n") || rest.starts_with("\u0085")) {
+      breakLength = 2;
+    } else if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) {
+      breakLength = 3;
+    } else if (std::string_view("\n\r\v\f").find(rest[0]) != std::string_view::npos) {
+      breakLength = 1;
+    }
+    out += breakLength > 0 ? ' ' : rest[0];
+    i += std::max<std::size_t>(breakLength, 1);
+  }
+  return out;
+}
+
 // A byte range of the layout's text that an ellipsis replaces, and the ellipsis drawn.
 struct EllipsisRun {
   int start = 0;
@@ -88,66 +111,8 @@ struct EllipsisRun {
   std::string_view glyphs;
 };
 
-}  // namespace
-
-TextContext::TextContext()
-    : fontMap_(pango_cairo_font_map_new()),
-      context_(pango_font_map_create_context(fontMap_.get())) {
-  // 72 dpi: one device unit is one point.
-  pango_cairo_context_set_resolution(context_.get(), 72.0);
-  // Metrics that do not depend on the device scale: no hinting, no rounding to whole units.
-  CairoFontOptionsPtr options(cairo_font_options_create());
-  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
-  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
-  pango_cairo_context_set_font_options(context_.get(), options.get());
-  pango_context_set_round_glyph_positions(context_.get(), FALSE);
-  pango_context_set_base_dir(context_.get(), PANGO_DIRECTION_LTR);
-}
-
-LayoutPtr TextContext::createLayout(const ui::TextSpec& spec, std::optional<double> width) const {
-  LayoutPtr layout(pango_layout_new(context_.get()));
-  PangoLayout* l = layout.get();
-
-  FontDescriptionPtr desc = fontDescription(spec);
-  pango_layout_set_font_description(l, desc.get());
-  AttrListPtr attrs = attributes(spec);
-  pango_layout_set_attributes(l, attrs.get());
-  pango_layout_set_alignment(l, PANGO_ALIGN_LEFT);
-  pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
-  const std::string text = drawableText(spec.text);
-  pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
-
-  const std::optional<double> setWidth = finiteWidth(width);
-  const std::optional<int> limit =
-      spec.lineLimit ? std::optional<int>(std::max(1, *spec.lineLimit)) : std::nullopt;
-
-  if (limit == 1) pango_layout_set_single_paragraph_mode(l, TRUE);
-  if (setWidth) pango_layout_set_width(l, toPangoUnitsFloor(*setWidth));
-  if (limit) {
-    // Ellipsizing needs a width; without one, only a multi-line limit can cut anything.
-    if (!setWidth && *limit > 1) pango_layout_set_width(l, INT_MAX / 2);
-    pango_layout_set_ellipsize(l, ellipsizeMode(spec.truncation));
-    if (*limit > 1) pango_layout_set_height(l, -*limit);
-  }
-  // A negative height limits lines per paragraph; with several paragraphs, cap the total by
-  // the height of the first `limit` lines instead.
-  if (limit > 1 && pango_layout_get_line_count(l) > *limit) {
-    PangoLayoutIter* iter = pango_layout_get_iter(l);
-    for (int line = 1; line < *limit; ++line)
-      pango_layout_iter_next_line(iter);
-    PangoRectangle lineBox{};
-    pango_layout_iter_get_line_extents(iter, nullptr, &lineBox);
-    pango_layout_iter_free(iter);
-    pango_layout_set_height(l, lineBox.y + lineBox.height);
-  }
-  return layout;
-}
-
-TextContext& threadTextContext() {
-  thread_local TextContext context;
-  return context;
-}
-
+// Reads the measurement of a layout: its logical box, its first baseline, the text as drawn
+// (with any ellipsis) and whether anything was cut.
 ui::TextMeasurement measureLayout(PangoLayout* layout) {
   ui::TextMeasurement result;
   PangoRectangle logical{};
@@ -203,11 +168,88 @@ ui::TextMeasurement measureLayout(PangoLayout* layout) {
   return result;
 }
 
+}  // namespace
+
+TextContext::TextContext()
+    : fontMap_(pango_cairo_font_map_new()),
+      context_(pango_font_map_create_context(fontMap_.get())) {
+  // 72 dpi: one device unit is one point.
+  pango_cairo_context_set_resolution(context_.get(), 72.0);
+  // Metrics that do not depend on the device scale: no hinting, no rounding to whole units.
+  CairoFontOptionsPtr options(cairo_font_options_create());
+  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
+  pango_cairo_context_set_font_options(context_.get(), options.get());
+  pango_context_set_round_glyph_positions(context_.get(), FALSE);
+  pango_context_set_base_dir(context_.get(), PANGO_DIRECTION_LTR);
+}
+
+// A layout of `text` in the spec's font and attributes, unconstrained.
+LayoutPtr TextContext::plainLayout(const ui::TextSpec& spec, const std::string& text) const {
+  LayoutPtr layout(pango_layout_new(context_.get()));
+  PangoLayout* l = layout.get();
+  FontDescriptionPtr desc = fontDescription(spec);
+  pango_layout_set_font_description(l, desc.get());
+  AttrListPtr attrs = attributes(spec);
+  pango_layout_set_attributes(l, attrs.get());
+  pango_layout_set_alignment(l, PANGO_ALIGN_LEFT);
+  pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+  pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
+  return layout;
+}
+
+SetText TextContext::set(const ui::TextSpec& spec, std::optional<double> width) const {
+  const std::optional<double> setWidth = finiteWidth(width);
+  const int limit = spec.lineLimit ? std::max(1, *spec.lineLimit) : 0;  // 0: no limit
+  const std::string text =
+      limit == 1 ? joinLines(drawableText(spec.text)) : drawableText(spec.text);
+  LayoutPtr layout = plainLayout(spec, text);
+  PangoLayout* l = layout.get();
+
+  if (setWidth) pango_layout_set_width(l, toPangoUnitsFloor(*setWidth));
+  if (limit > 0) {
+    // Ellipsizing needs a width; without one, only a multi-line limit can cut anything.
+    if (!setWidth && limit > 1) pango_layout_set_width(l, INT_MAX / 2);
+    pango_layout_set_ellipsize(l, ellipsizeMode(spec.truncation));
+    if (limit > 1) pango_layout_set_height(l, -limit);
+  }
+  // A negative height limits lines per paragraph; with several paragraphs, cap the total by
+  // the height of the first `limit` lines instead.
+  if (limit > 1 && pango_layout_get_line_count(l) > limit) {
+    PangoLayoutIter* iter = pango_layout_get_iter(l);
+    for (int line = 1; line < limit; ++line)
+      pango_layout_iter_next_line(iter);
+    PangoRectangle lineBox{};
+    pango_layout_iter_get_line_extents(iter, nullptr, &lineBox);
+    pango_layout_iter_free(iter);
+    pango_layout_set_height(l, lineBox.y + lineBox.height);
+  }
+  ui::TextMeasurement measurement = measureLayout(l);
+
+  // Pango widens a line's ellipsis to fill the set width, which leaves a gap after it (in the
+  // middle of a middle-cut text, or past the end where the text is aligned trailing). A cut
+  // line is therefore set again as the plain text it shows, at its natural width, unless
+  // shaping it whole makes it wider.
+  if (limit == 1 && measurement.truncated) {
+    LayoutPtr shown = plainLayout(spec, measurement.displayedText);
+    ui::TextMeasurement plain = measureLayout(shown.get());
+    if (plain.size.width <= measurement.size.width) {
+      plain.truncated = true;
+      return {std::move(shown), std::move(plain)};
+    }
+  }
+  return {std::move(layout), std::move(measurement)};
+}
+
+TextContext& threadTextContext() {
+  thread_local TextContext context;
+  return context;
+}
+
 ui::TextMeasurement PangoTextMeasurer::measure(const ui::TextSpec& spec,
                                                std::optional<double> maxWidth) const {
   const std::lock_guard lock(mutex_);
-  LayoutPtr layout = context_.createLayout(spec, maxWidth);
-  return measureLayout(layout.get());
+  return context_.set(spec, maxWidth).measurement;
 }
 
 }  // namespace halyard::render

@@ -14,6 +14,13 @@ namespace halyard::render {
 // The font families asked for, in order; fontconfig's sans-serif covers what Inter lacks.
 inline constexpr const char* kFontFamilies = "Inter,sans-serif";
 
+// A text as set: the layout that draws it, and what it measures (its logical box is the
+// measured size; the renderer puts that box at the text's frame).
+struct SetText {
+  LayoutPtr layout;
+  ui::TextMeasurement measurement;
+};
+
 // A Pango context that sets text in points: a Cairo font map at 72 dpi, absolute font sizes,
 // unhinted metrics and unrounded glyph positions, so that a layout has the same extents at
 // every drawing scale.
@@ -25,28 +32,26 @@ class TextContext {
   TextContext(const TextContext&) = delete;
   TextContext& operator=(const TextContext&) = delete;
 
-  // A layout of `spec` set within `width` (nullopt, infinity or NaN: unconstrained; negative:
-  // zero). The text is set as plain text, never parsed as markup.
-  //   - lineLimit 1: one paragraph, newlines included, cut with an ellipsis where
+  // `spec` set within `width` (nullopt, infinity or NaN: unconstrained; negative: zero), as
+  // plain text, never parsed as markup:
+  //   - lineLimit 1: one line, its line breaks shown as spaces, cut with an ellipsis where
   //     spec.truncation says once wider than `width`;
   //   - lineLimit n > 1: wraps at `width`, at most n lines, the last one cut with an ellipsis;
   //   - no line limit: wraps at `width`, as many lines as needed.
-  LayoutPtr createLayout(const ui::TextSpec& spec, std::optional<double> width) const;
+  // Text that was not valid UTF-8 is set, and reported, with U+FFFD in place of bad bytes.
+  SetText set(const ui::TextSpec& spec, std::optional<double> width) const;
 
   PangoContext* pangoContext() const { return context_.get(); }
 
  private:
+  LayoutPtr plainLayout(const ui::TextSpec& spec, const std::string& text) const;
+
   GObjectPtr<PangoFontMap> fontMap_;
   GObjectPtr<PangoContext> context_;
 };
 
 // The calling thread's own TextContext, made on first use.
 TextContext& threadTextContext();
-
-// Reads the measurement of a layout: its logical box, its first baseline, the text as drawn
-// (with any ellipsis) and whether anything was cut. Text that was not valid UTF-8 is drawn,
-// and reported, with U+FFFD in place of the bad bytes.
-ui::TextMeasurement measureLayout(PangoLayout* layout);
 
 // The text measurer of real runs.
 //

@@ -107,7 +107,7 @@ class TreePainter {
 
   // The layout is built exactly as for measuring; its logical box goes at the frame's origin.
   void drawText(const ui::PlacedText& text, const ui::Rect& frame) {
-    const LayoutPtr layout = text_.createLayout(text.spec, text.width);
+    const LayoutPtr layout = text_.set(text.spec, text.width).layout;
     PangoRectangle logical{};
     pango_layout_get_extents(layout.get(), nullptr, &logical);
     cairo_move_to(cr_, frame.x - static_cast<double>(logical.x) / PANGO_SCALE,
