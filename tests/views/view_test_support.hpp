@@ -1,0 +1,111 @@
+#pragma once
+// Lays the entry view out as the host does (fake measurer unless told otherwise) and finds
+// nodes in the placed tree.
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/host/widget_renderer.hpp"
+#include "platform/ui/fake_measurer.hpp"
+#include "snapshot/snapshot_file.hpp"
+#include "test_support.hpp"
+#include "views/halyard_widget_entry_view.hpp"
+
+namespace halyard::testing {
+
+inline const Date kEntryDate = *parseRfc3339("2026-03-14T10:00:00Z");
+
+inline WidgetSnapshot example(const std::string& name = "full.json") {
+  return *loadSnapshot(sourcePath("examples/" + name));
+}
+
+inline ui::PlacedNode layoutEntry(const WidgetSnapshot& snapshot, ui::WidgetFamily family,
+                                  Date date = kEntryDate,
+                                  const ui::TextMeasurer* measurer = nullptr) {
+  static const ui::testing::FakeMeasurer fake;
+  host::WidgetRenderSettings settings;
+  settings.family = family;
+  settings.textDomain = HalyardWidgetEntryView::kTextDomain;
+  return host::layoutWidget(HalyardWidgetEntryView(HalyardWidgetEntry{date, snapshot})
+                                .body()
+                                .containerBackground(ui::StyleName::tertiaryFill),
+                            settings, measurer ? *measurer : fake);
+}
+
+// Every node below `root` (itself included) for which `match` holds, in drawing order.
+inline std::vector<const ui::PlacedNode*> findAll(
+    const ui::PlacedNode& root, const std::function<bool(const ui::PlacedNode&)>& match) {
+  std::vector<const ui::PlacedNode*> found;
+  std::function<void(const ui::PlacedNode&)> walk = [&](const ui::PlacedNode& node) {
+    if (match(node)) found.push_back(&node);
+    for (const auto& child : node.children)
+      walk(child);
+  };
+  walk(root);
+  return found;
+}
+
+inline std::vector<const ui::PlacedNode*> ofKind(const ui::PlacedNode& root,
+                                                 const std::string& kind) {
+  return findAll(root, [&](const ui::PlacedNode& node) { return node.kind == kind; });
+}
+
+// The texts as drawn, in order.
+inline std::vector<std::string> texts(const ui::PlacedNode& root) {
+  std::vector<std::string> out;
+  for (const auto* node : ofKind(root, "Text"))
+    out.push_back(node->text->displayedText);
+  return out;
+}
+
+inline const ui::PlacedNode* textNode(const ui::PlacedNode& root, const std::string& text) {
+  const auto found = findAll(
+      root, [&](const ui::PlacedNode& node) { return node.text && node.text->spec.text == text; });
+  return found.empty() ? nullptr : found.front();
+}
+
+inline std::vector<std::string> symbols(const ui::PlacedNode& root) {
+  std::vector<std::string> out;
+  for (const auto* node : ofKind(root, "Image"))
+    out.push_back(node->symbol->name);
+  return out;
+}
+
+// Coloured bars: capsules not filled with the track's style, in order.
+inline std::vector<const ui::PlacedNode*> bars(const ui::PlacedNode& root) {
+  return findAll(root, [](const ui::PlacedNode& node) {
+    return node.kind == "Capsule" && node.shape->fill.style != ui::StyleName::hierarchicalTertiary;
+  });
+}
+
+inline std::vector<const ui::PlacedNode*> tracks(const ui::PlacedNode& root) {
+  return findAll(root, [](const ui::PlacedNode& node) {
+    return node.kind == "Capsule" && node.shape->fill.style == ui::StyleName::hierarchicalTertiary;
+  });
+}
+
+inline bool contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// No two texts or images overlap, and each lies inside the widget's content area.
+inline void expectNoOverlap(const ui::PlacedNode& root) {
+  const auto items = findAll(root, [](const ui::PlacedNode& node) {
+    return (node.kind == "Text" || node.kind == "Image") && node.frame.width > 0;
+  });
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const ui::Rect& a = items[i]->frame;
+    EXPECT_GE(a.x, root.frame.x + 16 - 0.5);
+    EXPECT_LE(a.maxX(), root.frame.maxX() - 16 + 0.5);
+    for (std::size_t j = i + 1; j < items.size(); ++j) {
+      const ui::Rect& b = items[j]->frame;
+      const bool apart = a.maxX() <= b.x + 0.5 || b.maxX() <= a.x + 0.5 || a.maxY() <= b.y + 0.5 ||
+                         b.maxY() <= a.y + 0.5;
+      EXPECT_TRUE(apart) << items[i]->kind << " and " << items[j]->kind << " overlap";
+    }
+  }
+}
+
+}  // namespace halyard::testing
