@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "platform/ui/ui.hpp"
 
@@ -54,31 +55,39 @@ inline constexpr std::array<SampleSector, 6> kSampleSectors{{
     {"Other", "4 GB", 4, ui::StyleName::secondary},
 }};
 
-inline ui::View sampleHeader() {
+inline std::string tagged(std::string_view text, std::string_view tag) {
+  std::string result(text);
+  result += tag;
+  return result;
+}
+
+inline ui::View sampleHeader(std::string_view tag) {
   using namespace ui;
   return HStack(
       VerticalAlignment::firstTextBaseline, 6,
       {Image("externaldrive.fill").font(Font::title2()).foregroundStyle(StyleName::tint),
-       Text("875 GB").font(Font::title2().bold().monospacedDigit()).lineLimit(1), Spacer(),
-       Text("12 sets").font(Font::caption2()).foregroundStyle(StyleName::secondary),
-       Text("4 810 copies")
+       Text(tagged("875 GB", tag)).font(Font::title2().bold().monospacedDigit()).lineLimit(1),
+       Spacer(),
+       Text(tagged("12 sets", tag)).font(Font::caption2()).foregroundStyle(StyleName::secondary),
+       Text(tagged("4 810 copies", tag))
            .font(Font::caption2().monospacedDigit())
            .foregroundStyle(StyleName::secondary)});
 }
 
-inline ui::View sampleDonut() {
+inline ui::View sampleDonut(std::string_view tag) {
   using namespace ui;
   std::vector<SectorMark> marks;
   std::vector<View> legend;
   for (const SampleSector& s : kSampleSectors) {
     marks.push_back({s.value, 0.62, std::nullopt, 1, s.style});
-    legend.push_back(HStack(VerticalAlignment::center, 5,
-                            {Circle().fill(s.style).frame(7, 7),
-                             Text(s.name).font(Font::caption2()).lineLimit(1), Spacer(4),
-                             Text(s.amount)
-                                 .font(Font::caption2().monospacedDigit())
-                                 .foregroundStyle(StyleName::secondary)
-                                 .lineLimit(1)}));
+    legend.push_back(
+        HStack(VerticalAlignment::center, 5,
+               {Circle().fill(s.style).frame(7, 7),
+                Text(tagged(s.name, tag)).font(Font::caption2()).lineLimit(1), Spacer(4),
+                Text(tagged(s.amount, tag))
+                    .font(Font::caption2().monospacedDigit())
+                    .foregroundStyle(StyleName::secondary)
+                    .lineLimit(1)}));
   }
   return HStack(VerticalAlignment::center, 14,
                 {Chart(std::move(marks)).chartLegend(Visibility::hidden).frame(78, 78),
@@ -96,18 +105,18 @@ inline ui::View sampleBar(double share, ui::StyleName style) {
       .frame(FixedFrame{std::nullopt, 6});
 }
 
-inline ui::View sampleRows() {
+inline ui::View sampleRows(std::string_view tag) {
   using namespace ui;
   std::vector<View> rows;
   for (const SampleRow& r : kSampleRows) {
     rows.push_back(HStack(VerticalAlignment::center, 6,
-                          {Text(r.label)
+                          {Text(tagged(r.label, tag))
                                .font(Font::caption2())
                                .lineLimit(1)
                                .truncationMode(TruncationMode::middle)
                                .frame(FixedFrame{110, std::nullopt, Alignment::leading}),
                            sampleBar(r.share, r.style),
-                           Text(r.amount)
+                           Text(tagged(r.amount, tag))
                                .font(Font::caption2().monospacedDigit())
                                .foregroundStyle(StyleName::secondary)
                                .lineLimit(1)
@@ -117,20 +126,24 @@ inline ui::View sampleRows() {
   return RowClippingVStack(HorizontalAlignment::leading, 4, std::move(rows));
 }
 
-inline ui::View sampleFooter() {
+inline ui::View sampleFooter(std::string_view tag) {
   using namespace ui;
   return HStack(VerticalAlignment::firstTextBaseline, 4,
-                {Image("clock.arrow.circlepath"), Text("Next run: office NAS, daily").lineLimit(1),
-                 Spacer(), Text("in 2 h").font(Font::caption2().monospacedDigit())})
+                {Image("clock.arrow.circlepath"),
+                 Text(tagged("Next run: office NAS, daily", tag)).lineLimit(1), Spacer(),
+                 Text(tagged("in 2 h", tag)).font(Font::caption2().monospacedDigit())})
       .font(Font::footnote())
       .foregroundStyle(StyleName::secondary);
 }
 
 // The whole widget: content inside the margins, the container filled behind it.
-inline ui::View sampleWidget() {
+// `tag` is appended to every text, so that a benchmark can lay out texts never measured
+// before.
+inline ui::View sampleWidget(std::string_view tag = {}) {
   using namespace ui;
-  return VStack(HorizontalAlignment::leading, 8,
-                {sampleHeader(), sampleDonut(), Divider(), sampleRows(), sampleFooter()})
+  return VStack(
+             HorizontalAlignment::leading, 8,
+             {sampleHeader(tag), sampleDonut(tag), Divider(), sampleRows(tag), sampleFooter(tag)})
       .padding(kContentMargin)
       .containerBackground(StyleName::tertiaryFill);
 }

@@ -1,6 +1,8 @@
 // Layout and drawing of a large widget with the real Pango measurer, at scale 2.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 
@@ -29,6 +31,40 @@ void BM_Layout(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Layout)->Unit(benchmark::kMicrosecond);
+
+// The first layout with a new measurer: every text is set with Pango. The font map is made
+// and its fonts loaded outside the timing.
+void BM_LayoutFirstTime(benchmark::State& state) {
+  const ui::View widget = bench::sampleWidget();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto fresh = std::make_unique<render::PangoTextMeasurer>();
+    ui::TextSpec warmUp;
+    warmUp.text = "Warm-up";
+    fresh->measure(warmUp, std::nullopt);
+    state.ResumeTiming();
+    ui::PlacedNode tree = bench::layoutSample(widget, *fresh);
+    benchmark::DoNotOptimize(tree);
+    state.PauseTiming();
+    fresh.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_LayoutFirstTime)->Unit(benchmark::kMicrosecond);
+
+// Texts never measured before (each iteration tags them with its number), fonts loaded: what
+// a layout costs when the data has changed.
+void BM_LayoutNewTexts(benchmark::State& state) {
+  std::int64_t revision = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const ui::View widget = bench::sampleWidget(" " + std::to_string(++revision));
+    state.ResumeTiming();
+    ui::PlacedNode tree = bench::layoutSample(widget, measurer());
+    benchmark::DoNotOptimize(tree);
+  }
+}
+BENCHMARK(BM_LayoutNewTexts)->Unit(benchmark::kMicrosecond);
 
 // Building the views as well, as a view body does for each entry.
 void BM_BuildAndLayout(benchmark::State& state) {

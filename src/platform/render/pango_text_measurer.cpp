@@ -249,7 +249,20 @@ TextContext& threadTextContext() {
 ui::TextMeasurement PangoTextMeasurer::measure(const ui::TextSpec& spec,
                                                std::optional<double> maxWidth) const {
   const std::lock_guard lock(mutex_);
-  return context_.set(spec, maxWidth).measurement;
+  // Text that fits a width is set there exactly as without one: stacks ask about zero, the
+  // offered and unbounded widths, and only the narrower ones need a layout of their own.
+  const ui::TextMeasurement natural = remembered({spec, std::nullopt});
+  const std::optional<double> width = finiteWidth(maxWidth);
+  if (!width || natural.size.width <= *width) return natural;
+  return remembered({spec, width});
+}
+
+ui::TextMeasurement PangoTextMeasurer::remembered(ui::MeasureRequest request) const {
+  if (auto found = answers_.find(request); found != answers_.end()) return found->second;
+  if (answers_.size() >= kRemembered) answers_.clear();
+  ui::TextMeasurement answer = context_.set(request.spec, request.maxWidth).measurement;
+  answers_.emplace(std::move(request), answer);
+  return answer;
 }
 
 }  // namespace halyard::render

@@ -2,9 +2,11 @@
 // Text shaping and measuring with Pango (HarfBuzz shaping, fontconfig fonts), and the layouts
 // the renderer draws, built the same way so that text is drawn exactly as it was measured.
 
+#include <cstddef>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "platform/render/c_handles.hpp"
 #include "platform/ui/text_measurer.hpp"
@@ -53,20 +55,28 @@ class TextContext {
 // The calling thread's own TextContext, made on first use.
 TextContext& threadTextContext();
 
-// The text measurer of real runs.
+// The text measurer of real runs. It remembers its answers (up to kRemembered of them, then
+// it starts afresh): a widget lays out the same texts again for every entry and size, and
+// setting text is most of what layout costs.
 //
 // Sharing: one measurer may be used from several threads; calls are serialised by an internal
 // lock. For parallel measuring give each thread its own measurer (each owns its font map).
 class PangoTextMeasurer final : public ui::TextMeasurer {
  public:
+  static constexpr std::size_t kRemembered = 4096;
+
   PangoTextMeasurer() = default;
 
   ui::TextMeasurement measure(const ui::TextSpec& spec,
                               std::optional<double> maxWidth) const override;
 
  private:
+  ui::TextMeasurement remembered(ui::MeasureRequest request) const;  // with mutex_ held
+
   mutable std::mutex mutex_;
   TextContext context_;
+  mutable std::unordered_map<ui::MeasureRequest, ui::TextMeasurement, ui::MeasureRequestHash>
+      answers_;
 };
 
 }  // namespace halyard::render

@@ -2,40 +2,31 @@
 #include "platform/ui/layout.hpp"
 
 #include <cmath>
-#include <map>
-#include <tuple>
+#include <unordered_map>
 
 #include "platform/ui/detail/node.hpp"
 
 namespace halyard::ui {
 namespace {
 
-// Stacks ask their children several times for the same proposal; this keeps one answer per
-// distinct piece of text and width for the duration of one layout.
+// Text views are measured again for their baseline and when placed; this keeps one answer
+// per distinct request for the duration of one layout.
 class CachingMeasurer final : public TextMeasurer {
  public:
   explicit CachingMeasurer(const TextMeasurer& inner) : inner_(inner) {}
 
   TextMeasurement measure(const TextSpec& spec, std::optional<double> maxWidth) const override {
-    Key key{spec.text,
-            spec.font.style,
-            spec.font.isBold,
-            spec.font.hasMonospacedDigits,
-            spec.pointSize,
-            spec.kerning,
-            spec.lineLimit.value_or(0),
-            spec.truncation,
-            maxWidth.value_or(-1)};
-    auto found = cache_.find(key);
+    MeasureRequest request{spec, maxWidth};
+    auto found = cache_.find(request);
     if (found != cache_.end()) return found->second;
-    return cache_.emplace(std::move(key), inner_.measure(spec, maxWidth)).first->second;
+    TextMeasurement answer = inner_.measure(spec, maxWidth);
+    cache_.emplace(std::move(request), answer);
+    return answer;
   }
 
  private:
-  using Key =
-      std::tuple<std::string, TextStyle, bool, bool, double, double, int, TruncationMode, double>;
   const TextMeasurer& inner_;
-  mutable std::map<Key, TextMeasurement> cache_;
+  mutable std::unordered_map<MeasureRequest, TextMeasurement, MeasureRequestHash> cache_;
 };
 
 std::optional<double> rootLength(double length) {

@@ -2,8 +2,10 @@
 // The private side of views: the node interface that layout talks to, and the context it
 // carries down the tree. Only the toolkit's own source files include this header.
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory_resource>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -60,14 +62,17 @@ class Node {
   virtual const std::vector<View>* groupChildren() const { return nullptr; }
 };
 
+// splitmix64's finaliser: spreads every input bit over the whole result.
+inline std::uint64_t mix64(std::uint64_t x) {
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+  return x ^ (x >> 31);
+}
+
 // The context `by` hands down to its children.
 inline LayoutContext derive(const LayoutContext& context, const Node* by) {
   LayoutContext derived = context;
-  // splitmix64 of the parent's id and the node's address.
-  std::uint64_t x = context.id ^ (reinterpret_cast<std::uintptr_t>(by) * 0x9e3779b97f4a7c15ULL);
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-  derived.id = x ^ (x >> 31);
+  derived.id = mix64(context.id ^ (reinterpret_cast<std::uintptr_t>(by) * 0x9e3779b97f4a7c15ULL));
   return derived;
 }
 
@@ -85,24 +90,26 @@ class LayoutCache {
     bool operator==(const Key&) const = default;
   };
 
+  // Adding 0.0 turns -0.0 into 0.0, so that equal keys have equal bits to hash.
   static Key key(const Node& node, const ProposedSize& proposal, const LayoutContext& context) {
-    return {&node, context.id, proposal.width.value_or(-1), proposal.height.value_or(-1)};
+    return {&node, context.id, proposal.width.value_or(-1) + 0.0,
+            proposal.height.value_or(-1) + 0.0};
   }
 
   struct KeyHash {
     std::size_t operator()(const Key& k) const {
-      std::size_t h = std::hash<const void*>()(k.node);
-      for (std::size_t part : {std::hash<std::uint64_t>()(k.context), std::hash<double>()(k.width),
-                               std::hash<double>()(k.height)}) {
-        h ^= part + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-      }
-      return h;
+      std::uint64_t h = mix64(reinterpret_cast<std::uintptr_t>(k.node) ^ k.context);
+      h = mix64(h ^ std::bit_cast<std::uint64_t>(k.width));
+      return mix64(h ^ std::bit_cast<std::uint64_t>(k.height));
     }
   };
 
-  std::unordered_map<Key, Size, KeyHash> sizes;
-  std::unordered_map<Key, std::optional<double>, KeyHash> baselines;
-  std::unordered_map<Key, View, KeyHash> built;  // views made by readers
+  // A widget-sized layout remembers about a thousand answers: they come from one arena that
+  // is released as a whole when the layout ends, not one by one.
+  std::pmr::monotonic_buffer_resource arena{64 * 1024};
+  std::pmr::unordered_map<Key, Size, KeyHash> sizes{&arena};
+  std::pmr::unordered_map<Key, std::optional<double>, KeyHash> baselines{&arena};
+  std::pmr::unordered_map<Key, View, KeyHash> built{&arena};  // views made by readers
 };
 
 // A child's size and first baseline for a proposal, remembered for the layout.
