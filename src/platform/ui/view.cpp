@@ -76,19 +76,11 @@ class ContextNode final : public Node {
   std::function<void(LayoutContext&)> change_;
 };
 
-class FixedFrameNode final : public Node {
+// What both kinds of frame share: the child is offered a proposal of the frame's making and
+// aligned inside the frame's own size.
+class FrameNode : public Node {
  public:
-  FixedFrameNode(View child, const FixedFrame& spec)
-      : child_(std::move(child)),
-        width_(finiteLength(spec.width)),
-        height_(finiteLength(spec.height)),
-        alignment_(spec.alignment) {}
-
-  Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    if (width_ && height_) return {*width_, *height_};
-    const Size child = sizeOf(child_, childProposal(proposal), context);
-    return {width_.value_or(child.width), height_.value_or(child.height)};
-  }
+  FrameNode(View child, Alignment alignment) : child_(std::move(child)), alignment_(alignment) {}
 
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
@@ -112,6 +104,26 @@ class FixedFrameNode final : public Node {
     return *baseline + alignOffset(alignment_.vertical, own.height, child.height);
   }
 
+ protected:
+  virtual ProposedSize childProposal(const ProposedSize& proposal) const = 0;
+
+  View child_;
+  Alignment alignment_;
+};
+
+class FixedFrameNode final : public FrameNode {
+ public:
+  FixedFrameNode(View child, const FixedFrame& spec)
+      : FrameNode(std::move(child), spec.alignment),
+        width_(finiteLength(spec.width)),
+        height_(finiteLength(spec.height)) {}
+
+  Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
+    if (width_ && height_) return {*width_, *height_};
+    const Size child = sizeOf(child_, childProposal(proposal), context);
+    return {width_.value_or(child.width), height_.value_or(child.height)};
+  }
+
  private:
   static std::optional<double> finiteLength(std::optional<double> length) {
     const auto clean = sanitizeLength(length);
@@ -119,14 +131,12 @@ class FixedFrameNode final : public Node {
     return clean;
   }
 
-  ProposedSize childProposal(const ProposedSize& proposal) const {
+  ProposedSize childProposal(const ProposedSize& proposal) const override {
     return {width_ ? width_ : proposal.width, height_ ? height_ : proposal.height};
   }
 
-  View child_;
   std::optional<double> width_;
   std::optional<double> height_;
-  Alignment alignment_;
 };
 
 // The minimum and maximum of one axis of a flexible frame.
@@ -160,13 +170,12 @@ FrameLimits frameLimits(std::optional<double> min, std::optional<double> max) {
   return result;
 }
 
-class FlexFrameNode final : public Node {
+class FlexFrameNode final : public FrameNode {
  public:
   FlexFrameNode(View child, const FlexFrame& spec)
-      : child_(std::move(child)),
+      : FrameNode(std::move(child), spec.alignment),
         width_(frameLimits(spec.minWidth, spec.maxWidth)),
-        height_(frameLimits(spec.minHeight, spec.maxHeight)),
-        alignment_(spec.alignment) {}
+        height_(frameLimits(spec.minHeight, spec.maxHeight)) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     const Size child = sizeOf(child_, childProposal(proposal), context);
@@ -174,37 +183,13 @@ class FlexFrameNode final : public Node {
             height_.result(proposal.height, child.height)};
   }
 
-  PlacedNode place(const Rect& frame, const ProposedSize& proposal,
-                   const LayoutContext& context) const override {
-    const ProposedSize inner = childProposal(proposal);
-    const Size child = sizeOf(child_, inner, context);
-    const Rect childFrame{frame.x + alignOffset(alignment_.horizontal, frame.width, child.width),
-                          frame.y + alignOffset(alignment_.vertical, frame.height, child.height),
-                          child.width, child.height};
-    PlacedNode node = placedNode("Frame", frame);
-    node.children.push_back(child_.node().place(childFrame, inner, context));
-    return node;
-  }
-
-  std::optional<double> firstBaseline(const ProposedSize& proposal,
-                                      const LayoutContext& context) const override {
-    const ProposedSize inner = childProposal(proposal);
-    const auto baseline = baselineOf(child_, inner, context);
-    if (!baseline) return std::nullopt;
-    const Size child = sizeOf(child_, inner, context);
-    const Size own = sizeThatFits(proposal, context);
-    return *baseline + alignOffset(alignment_.vertical, own.height, child.height);
-  }
-
  private:
-  ProposedSize childProposal(const ProposedSize& proposal) const {
+  ProposedSize childProposal(const ProposedSize& proposal) const override {
     return {width_.propose(proposal.width), height_.propose(proposal.height)};
   }
 
-  View child_;
   FrameLimits width_;
   FrameLimits height_;
-  Alignment alignment_;
 };
 
 class PaddingNode final : public Node {
