@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 WERROR     := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 GENERATOR  := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench gallery clean
 
 all: build
 
@@ -30,6 +30,9 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+gallery: build
+	scripts/gallery $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
