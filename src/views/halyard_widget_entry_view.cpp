@@ -27,9 +27,10 @@ std::string upperCased(const std::string& text) {
 }  // namespace
 
 HalyardWidgetEntryView::HalyardWidgetEntryView(HalyardWidgetEntry entry)
-    : entry_(std::move(entry)) {}
+    : entry_(std::make_shared<const HalyardWidgetEntry>(std::move(entry))) {}
 
-HalyardWidgetEntryView::HalyardWidgetEntryView(HalyardWidgetEntry entry, WidgetFamily family)
+HalyardWidgetEntryView::HalyardWidgetEntryView(std::shared_ptr<const HalyardWidgetEntry> entry,
+                                               WidgetFamily family)
     : entry_(std::move(entry)), family_(family) {}
 
 const ByteCountFormatter& HalyardWidgetEntryView::bytes() {
@@ -76,7 +77,7 @@ View HalyardWidgetEntryView::largeBody() const {
                                           Divider().opacity(0.5),
                                           sectionLabel("Por proveedor"),
                                           providerDonut(),
-                                          If(!entry_.snapshot.topRepos.empty(),
+                                          If(!entry_->snapshot.topRepos.empty(),
                                              Group({
                                                  Divider().opacity(0.5),
                                                  sectionLabel("Por repositorio"),
@@ -99,7 +100,7 @@ View HalyardWidgetEntryView::sectionLabel(const std::string& title) const {
 // ---- Header ---------------------------------------------------------------------------------
 
 View HalyardWidgetEntryView::header() const {
-  const WidgetSnapshot& snapshot = entry_.snapshot;
+  const WidgetSnapshot& snapshot = entry_->snapshot;
   const bool large = family_ == WidgetFamily::systemLarge;
   return HStack(
       VerticalAlignment::firstTextBaseline, 10,
@@ -141,7 +142,7 @@ View HalyardWidgetEntryView::healthDot() const {
     StyleName color;
   };
   Look look{"checkmark.circle.fill", StyleName::green};
-  switch (entry_.snapshot.health) {
+  switch (entry_->snapshot.health) {
     case WidgetSnapshot::Health::ok:
       break;
     case WidgetSnapshot::Health::running:
@@ -187,7 +188,7 @@ View HalyardWidgetEntryView::byteCount(std::int64_t count) const {
 }
 
 View HalyardWidgetEntryView::providerBars(int maxCount) const {
-  const auto& providers = entry_.snapshot.byProvider;
+  const auto& providers = entry_->snapshot.byProvider;
   const auto shownCount =
       std::min(providers.size(), static_cast<std::size_t>(std::max(maxCount, 0)));
   const std::span<const WidgetSnapshot::ProviderUsage> shown(providers.data(), shownCount);
@@ -216,7 +217,7 @@ View HalyardWidgetEntryView::providerBars(int maxCount) const {
 }
 
 View HalyardWidgetEntryView::providerDonut() const {
-  const auto& providers = entry_.snapshot.byProvider;
+  const auto& providers = entry_->snapshot.byProvider;
   if (providers.empty()) return emptyState();
 
   std::vector<SectorMark> marks;
@@ -250,7 +251,7 @@ View HalyardWidgetEntryView::providerDonut() const {
 // ---- Repositories ---------------------------------------------------------------------------
 
 View HalyardWidgetEntryView::repoBars() const {
-  const auto& repos = entry_.snapshot.topRepos;
+  const auto& repos = entry_->snapshot.topRepos;
   std::vector<std::int64_t> counts;
   counts.reserve(repos.size());
   for (const auto& repo : repos)
@@ -276,7 +277,7 @@ View HalyardWidgetEntryView::repoBars() const {
 // ---- Footer ---------------------------------------------------------------------------------
 
 View HalyardWidgetEntryView::footer() const {
-  const auto& next = entry_.snapshot.nextBackup;
+  const auto& next = entry_->snapshot.nextBackup;
   if (!next) {
     return HStack(
         VerticalAlignment::center, 6,
@@ -296,7 +297,7 @@ View HalyardWidgetEntryView::footer() const {
               .foregroundStyle(kSecondary)
               .lineLimit(1),
           Spacer(),
-          Text(relative().string(next->fireDate, entry_.date))
+          Text(relative().string(next->fireDate, entry_->date))
               .font(Font::caption2().monospacedDigit())
               .foregroundStyle(kSecondary),
       });

@@ -4,6 +4,7 @@
 // bars, footer), chosen by the widget family that the host puts into the environment.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/ui/ui.hpp"
@@ -25,7 +26,7 @@ class HalyardWidgetEntryView {
   static constexpr const char* kTextDomain = "halyard-widget";
 
  private:
-  HalyardWidgetEntryView(HalyardWidgetEntry entry, ui::WidgetFamily family);
+  HalyardWidgetEntryView(std::shared_ptr<const HalyardWidgetEntry> entry, ui::WidgetFamily family);
 
   ui::View familyBody() const;
   ui::View mediumBody() const;
@@ -51,7 +52,9 @@ class HalyardWidgetEntryView {
   static const ByteCountFormatter& bytes();
   static const RelativeDateFormatter& relative();
 
-  HalyardWidgetEntry entry_;
+  // Shared, not copied: the view is copied into the closures that build it, and a snapshot
+  // may hold a great many repositories.
+  std::shared_ptr<const HalyardWidgetEntry> entry_;
   ui::WidgetFamily family_ = ui::WidgetFamily::systemMedium;
 };
 

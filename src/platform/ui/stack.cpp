@@ -80,6 +80,8 @@ class StackNode final : public Node {
     return std::nullopt;
   }
 
+  bool yieldsLength(Axis axis) const override { return clipsRows_ && axis == axis_; }
+
  private:
   struct Plan {
     std::vector<ProposedSize> proposals;
@@ -126,29 +128,25 @@ class StackNode final : public Node {
       return alongOf(result.sizes[i]);
     };
 
-    if (clipsRows_ || !alongProposal) {
+    if (clipsRows_ && alongProposal && std::isfinite(*alongProposal)) {
+      // Rows one by one, each offered the length the rows before it left, until one does not
+      // fit: rows after it are never measured, however many there are. A row that can give
+      // up rows of its own (a nested row-clipping stack) shows what fits of it.
+      double used = 0;
+      result.shown = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        const double gap = i > 0 ? spacing_ : 0;
+        const double left = *alongProposal - used - gap;
+        if (left < -kFitTolerance) break;
+        const double length = assign(i, std::max(left, 0.0));
+        if (length > left + kFitTolerance) break;
+        if (length <= 0 && children_[i].node().yieldsLength(axis_)) break;
+        used += gap + length;
+        ++result.shown;
+      }
+    } else if (clipsRows_ || !alongProposal) {
       for (std::size_t i = 0; i < count; ++i)
         assign(i, std::nullopt);
-      if (clipsRows_ && alongProposal && std::isfinite(*alongProposal)) {
-        double used = 0;
-        result.shown = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-          const double gap = i > 0 ? spacing_ : 0;
-          const double next = used + gap + alongOf(result.sizes[i]);
-          if (next > *alongProposal + kFitTolerance) {
-            // The first row that does not fit whole is offered what is left: a row that can
-            // give up rows of its own (a nested row-clipping stack) shows what fits of it.
-            const double left = *alongProposal - used - gap;
-            if (left > 0) {
-              const double shrunk = assign(i, left);
-              if (shrunk > 0 && shrunk <= left + kFitTolerance) ++result.shown;
-            }
-            break;
-          }
-          used = next;
-          ++result.shown;
-        }
-      }
     } else {
       distribute(*alongProposal, measure, assign);
     }
@@ -208,6 +206,10 @@ class StackNode final : public Node {
         continue;
       }
       others.push_back(i);
+      if (children_[i].node().yieldsLength(axis_)) {
+        flexibility[i] = infinity;
+        continue;
+      }
       const double least = alongOf(measure(i, 0.0));
       const double most = alongOf(measure(i, infinity));
       flexibility[i] = std::isnan(most - least) ? infinity : most - least;

@@ -38,13 +38,13 @@ View HStack(std::vector<View> children);
 View ZStack(Alignment alignment, std::vector<View> children);
 View ZStack(std::vector<View> children);
 
-// A VStack for lists that may not fit: every row is set at its own ideal height, and when the
-// stack is offered less height than all rows need, it shows only the leading rows that fit
-// whole (with their spacing) and leaves the rest out; the first row that does not fit whole
-// is offered the height that is left, and shown if it shows something in it (so a row that is
-// itself a row-clipping stack, or holds one, shows its own leading rows). Offered an unspecified or
-// unbounded height it shows every row. Its flexibility is therefore its whole height: in an
-// enclosing stack it is offered what the less flexible sections (a header, a footer) leave.
+// A VStack for lists that may not fit. Offered a finite height, it offers its rows, one by one,
+// the height the rows before them left, and shows the leading rows that fit whole (with their
+// spacing); the first row that does not fit and every row after it are left out, and never
+// measured. A row that can give up rows of its own (a nested row-clipping stack) shows what
+// fits of it. Offered an unspecified or unbounded height it shows every row. In an enclosing
+// VStack it is served after the other children (it is as flexible as can be) and before
+// spacers, and is never asked about an unbounded height.
 View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
                        std::vector<View> rows);
 

@@ -56,6 +56,10 @@ class Node {
 
   // Stacks give spacers what their other children leave.
   virtual bool isSpacer() const { return false; }
+  // A node that shows as much of itself as it is offered along `axis` and nothing more (a
+  // row-clipping stack): stacks along that axis serve it after their other children, without
+  // asking it about an unbounded offer, which would make it measure every row it has.
+  virtual bool yieldsLength(Axis /*axis*/) const { return false; }
   // Empty views take no room and no spacing in stacks.
   virtual bool isEmpty() const { return false; }
   // A group's children are spliced into the stack that holds it.
