@@ -95,7 +95,6 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
       {"", 2, true},
       {"frobnicate", 2, true},
       {"timeline --bogus", 2, true},
-      {"timeline --family small", 2, true},
       {"check", 2, true},
   };
   for (const auto& c : cases) {
@@ -108,6 +107,56 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
       EXPECT_FALSE(r.out.empty()) << c.arguments;
     }
   }
+}
+
+TEST(CommandLine, UnsupportedFamiliesAreNamed) {
+  for (const char* arguments : {"timeline --family small", "render --family extraLarge -o /tmp",
+                                "snapshot --family nonsense"}) {
+    const ProgramRun r = run(arguments);
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_NE(r.err.find("supported: medium, large"), std::string::npos) << r.err;
+  }
+}
+
+TEST(CommandLine, DescribeListsTheOneWidget) {
+  const ProgramRun r = run("describe --json");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            nlohmann::json::parse(R"({"widgets":[{"kind":"HalyardOverviewWidget",
+              "displayName":"Halyard",
+              "description":"Resumen de uso y próximo backup programado.",
+              "families":["systemMedium","systemLarge"]}]})"));
+}
+
+// The size of a PNG from its header: width and height are big-endian at bytes 16 and 20.
+std::pair<unsigned, unsigned> pngSize(const std::string& path) {
+  const std::string data = testing::readFile(path);
+  if (data.size() < 24 || data.compare(1, 3, "PNG") != 0) return {0, 0};
+  auto word = [&](std::size_t at) {
+    unsigned value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+      value = value << 8 | static_cast<unsigned char>(data[at + i]);
+    return value;
+  };
+  return {word(16), word(20)};
+}
+
+TEST(CommandLine, RenderDrawsEverySupportedFamilyAtItsSize) {
+  for (int scale : {1, 2}) {
+    testing::TempDir dir;
+    const ProgramRun r =
+        run("render --scale " + std::to_string(scale) + " -o " + quote(dir.path().string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(pngSize(dir.file("halyard-medium.png")), std::make_pair(364u * scale, 170u * scale));
+    EXPECT_EQ(pngSize(dir.file("halyard-large.png")), std::make_pair(364u * scale, 382u * scale));
+  }
+  testing::TempDir dir;
+  EXPECT_EQ(run("render --family large -o " + quote(dir.file("w.pdf"))).status, 0);
+  EXPECT_EQ(testing::readFile(dir.file("w.pdf")).rfind("%PDF", 0), 0u);
+  const ProgramRun unwritable = run("render --family medium -o /proc/nope/w.png");
+  EXPECT_EQ(unwritable.status, 2);
+  EXPECT_NE(unwritable.err.find("/proc/nope/w.png"), std::string::npos) << unwritable.err;
+  EXPECT_EQ(run("render -o " + quote(dir.file("w.png"))).status, 2);  // two families, one file
 }
 
 }  // namespace

@@ -1,0 +1,283 @@
+#include "platform/host/host_program.hpp"
+
+#include <sys/stat.h>
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "platform/host/run_command.hpp"
+#include "platform/host/widget_renderer.hpp"
+#include "platform/render/pango_text_measurer.hpp"
+
+namespace halyard::host {
+
+namespace {
+
+std::string formatDate(Date date) {
+  // RFC 3339 in UTC with milliseconds, as every JSON the program prints.
+  using namespace std::chrono;
+  const auto day = floor<days>(date);
+  const year_month_day ymd{day};
+  const hh_mm_ss<microseconds> time{date - day};
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
+                static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+                static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
+                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
+                static_cast<int>(duration_cast<milliseconds>(time.subseconds()).count()));
+  return text;
+}
+
+nlohmann::ordered_json policyJson(const TimelineReloadPolicy& policy) {
+  switch (policy.kind()) {
+    case TimelineReloadPolicy::Kind::atEnd:
+      return {{"atEnd", true}};
+    case TimelineReloadPolicy::Kind::never:
+      return {{"never", true}};
+    case TimelineReloadPolicy::Kind::after:
+      break;
+  }
+  return {{"after", formatDate(*policy.date())}};
+}
+
+bool isDirectory(const std::string& path) {
+  struct stat info {};
+  return !path.empty() &&
+         (path.back() == '/' || (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)));
+}
+
+}  // namespace
+
+std::string familyList(const std::vector<WidgetFamily>& families) {
+  std::string out;
+  for (auto family : families) {
+    if (!out.empty()) out += ", ";
+    out += familyShortName(family);
+  }
+  return out;
+}
+
+struct HostProgram::Commands {
+  CLI::App app;
+  std::vector<std::pair<CLI::App*, Command>> commands;
+
+  explicit Commands(const HostInfo& info) : app(info.summary, info.program) {}
+};
+
+HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
+    : info_(std::move(info)),
+      widgets_(std::move(widgets)),
+      commands_(std::make_unique<Commands>(info_)) {
+  CLI::App& app = commands_->app;
+  app.set_version_flag("--version", info_.program + " " + info_.version);
+  app.require_subcommand(1);
+
+  // describe
+  auto describeJson = std::make_shared<bool>(false);
+  addCommand("describe", "List the widgets: kind, display name, description, families",
+             [this, describeJson](std::ostream& out, std::ostream&) {
+               if (*describeJson) {
+                 nlohmann::ordered_json list = nlohmann::ordered_json::array();
+                 for (const auto& widget : widgets_) {
+                   nlohmann::ordered_json families = nlohmann::ordered_json::array();
+                   for (auto family : widget.families)
+                     families.push_back(familyName(family));
+                   list.push_back({{"kind", widget.kind},
+                                   {"displayName", widget.displayName},
+                                   {"description", widget.description},
+                                   {"families", families}});
+                 }
+                 out << nlohmann::ordered_json{{"widgets", list}}.dump() << "\n";
+               } else {
+                 for (const auto& widget : widgets_) {
+                   out << widget.displayName << " (" << widget.kind << ")\n  " << widget.description
+                       << "\n  families: " << familyList(widget.families) << "\n";
+                 }
+               }
+               return static_cast<int>(kExitOk);
+             })
+      ->add_flag("--json", *describeJson, "Print JSON");
+
+  // timeline, snapshot, placeholder: ask the provider as the host does.
+  struct Request {
+    std::string family = "medium";
+    bool preview = false;
+  };
+  auto request = std::make_shared<Request>();
+  auto context = [this, request](std::ostream& err) -> std::optional<TimelineProviderContext> {
+    const auto family = familyFromName(request->family);
+    if (!family || widgets_.empty() || !widgets_.front().supports(*family)) {
+      err << info_.program << ": family " << request->family
+          << " is not supported; supported: " << familyList(widgets_.front().families) << "\n";
+      return std::nullopt;
+    }
+    return TimelineProviderContext{*family, request->preview, familySize(*family)};
+  };
+  auto addRequestOptions = [request](CLI::App* command) {
+    command->add_option("--family", request->family, "Widget family to ask for")
+        ->default_str("medium");
+    command->add_flag("--preview", request->preview, "Ask as for a preview (the widget gallery)");
+  };
+  auto entryJson = [](const HostEntry& entry) {
+    nlohmann::ordered_json json{{"date", formatDate(entry.date)}};
+    const nlohmann::ordered_json fields = entry.json();
+    if (fields.is_object()) {
+      for (const auto& [key, value] : fields.items()) json[key] = value;
+    }
+    return json;
+  };
+  addRequestOptions(
+      addCommand("timeline", "Ask the widget for a timeline and print it as JSON",
+                 [this, context, entryJson](std::ostream& out, std::ostream& err) {
+                   const auto ctx = context(err);
+                   if (!ctx) return static_cast<int>(kExitUsage);
+                   const auto timeline = widgets_.front().timeline(*ctx);
+                   if (!timeline) {
+                     err << info_.program << ": the widget gave no timeline\n";
+                     return static_cast<int>(kExitFailure);
+                   }
+                   nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+                   for (const auto& entry : timeline->entries)
+                     entries.push_back(entryJson(entry));
+                   out << nlohmann::ordered_json{{"entries", entries},
+                                                 {"policy", policyJson(timeline->policy)}}
+                              .dump()
+                       << "\n";
+                   return static_cast<int>(kExitOk);
+                 }));
+  addRequestOptions(
+      addCommand("snapshot", "Ask the widget for a snapshot entry and print it as JSON",
+                 [this, context, entryJson](std::ostream& out, std::ostream& err) {
+                   const auto ctx = context(err);
+                   if (!ctx) return static_cast<int>(kExitUsage);
+                   const auto entry = widgets_.front().snapshot(*ctx);
+                   if (!entry) {
+                     err << info_.program << ": the widget gave no entry\n";
+                     return static_cast<int>(kExitFailure);
+                   }
+                   out << nlohmann::ordered_json{{"entry", entryJson(*entry)}}.dump() << "\n";
+                   return static_cast<int>(kExitOk);
+                 }));
+  addRequestOptions(addCommand(
+      "placeholder", "Ask the widget for a placeholder entry and print it as JSON",
+      [this, context, entryJson](std::ostream& out, std::ostream& err) {
+        const auto ctx = context(err);
+        if (!ctx) return static_cast<int>(kExitUsage);
+        out << nlohmann::ordered_json{{"entry", entryJson(widgets_.front().placeholder(*ctx))}}
+                   .dump()
+            << "\n";
+        return static_cast<int>(kExitOk);
+      }));
+
+  // render
+  struct RenderOptions {
+    std::string family;
+    std::string appearance = "light";
+    double scale = 2;
+    std::string output;
+  };
+  auto render = std::make_shared<RenderOptions>();
+  CLI::App* renderCommand = addCommand(
+      "render",
+      "Ask the widget for a timeline and draw its entry (every supported family unless "
+      "--family says one) to PNG, SVG or PDF",
+      [this, render](std::ostream& out, std::ostream& err) {
+        if (widgets_.empty()) return static_cast<int>(kExitFailure);
+        const WidgetDescriptor& widget = widgets_.front();
+        std::vector<WidgetFamily> families = widget.families;
+        if (!render->family.empty()) {
+          const auto family = familyFromName(render->family);
+          if (!family || !widget.supports(*family)) {
+            err << info_.program << ": family " << render->family
+                << " is not supported; supported: " << familyList(widget.families) << "\n";
+            return static_cast<int>(kExitUsage);
+          }
+          families = {*family};
+        }
+        // Where each picture goes: -o names the file (one family) or a directory.
+        const bool intoDirectory = render->output.empty() || isDirectory(render->output);
+        if (!intoDirectory && families.size() > 1) {
+          err << info_.program << ": " << render->output
+              << ": with several families, -o must name a directory\n";
+          return static_cast<int>(kExitUsage);
+        }
+        if (!intoDirectory && !render::imageFormatForPath(render->output)) {
+          err << info_.program << ": " << render->output
+              << ": unknown image format (use .png, .svg or .pdf)\n";
+          return static_cast<int>(kExitUsage);
+        }
+        const render::PangoTextMeasurer measurer;
+        for (auto family : families) {
+          const auto timeline =
+              widget.timeline(TimelineProviderContext{family, false, familySize(family)});
+          if (!timeline || timeline->entries.empty()) {
+            err << info_.program << ": the widget gave no timeline\n";
+            return static_cast<int>(kExitFailure);
+          }
+          WidgetRenderSettings settings;
+          settings.family = family;
+          settings.appearance =
+              render->appearance == "dark" ? ui::Appearance::dark : ui::Appearance::light;
+          settings.scale = render->scale;
+          settings.textDomain = info_.textDomain;
+          const ui::PlacedNode tree =
+              layoutWidget(timeline->entries.front().view(), settings, measurer);
+          std::string path = render->output;
+          if (intoDirectory) {
+            std::string directory = render->output.empty() ? "." : render->output;
+            if (directory.back() == '/') directory.pop_back();
+            path = directory + "/" + info_.fileStem + "-" + std::string(familyShortName(family)) +
+                   ".png";
+          }
+          if (auto error = drawWidget(tree, settings, path)) {
+            err << info_.program << ": " << error->message() << "\n";
+            return static_cast<int>(kExitUsage);
+          }
+          out << path << "\n";
+        }
+        return static_cast<int>(kExitOk);
+      });
+  renderCommand->add_option("--family", render->family,
+                            "Widget family (default: every supported one)");
+  renderCommand->add_option("--appearance", render->appearance, "Light or dark")
+      ->check(CLI::IsMember({"light", "dark"}))
+      ->default_str("light");
+  renderCommand->add_option("--scale", render->scale, "Pixels per point")
+      ->check(CLI::Range(0.25, 8.0))
+      ->default_str("2");
+  renderCommand->add_option("-o,--output", render->output,
+                            "Output file (.png, .svg, .pdf) or directory (default: .)");
+
+  addRunCommand(*this);
+}
+
+HostProgram::~HostProgram() = default;
+
+CLI::App* HostProgram::addCommand(const std::string& name, const std::string& description,
+                                  Command run) {
+  CLI::App* command = commands_->app.add_subcommand(name, description);
+  commands_->commands.emplace_back(command, std::move(run));
+  return command;
+}
+
+int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App& app = commands_->app;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e, out, err);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e, out, err);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e, out, err);
+  } catch (const CLI::ParseError& e) {
+    err << info_.program << ": " << e.what() << "\n\n" << app.help();
+    return kExitUsage;
+  }
+  for (auto& [command, handler] : commands_->commands) {
+    if (command->parsed()) return handler(out, err);
+  }
+  return kExitUsage;
+}
+
+}  // namespace halyard::host

@@ -1,0 +1,64 @@
+#pragma once
+// The host program: the command line through which people and scripts reach a bundle's
+// widgets. Every command asks the widgets through their descriptors (and so through their
+// providers), as a desktop host would.
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/host/widget_configuration.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace halyard::host {
+
+// Exit codes that scripts can rely on.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitInvalid = 1,  // the input was read but is not what it should be
+  kExitUsage = 2,    // bad command line, unsupported family, unreadable input, unwritable output
+  kExitFailure = 3,  // the host could not do its job (no display, ...)
+};
+
+struct HostInfo {
+  std::string program;  // "halyard-widget"
+  std::string version;
+  std::string summary;     // one line for --help
+  std::string fileStem;    // pictures are named <stem>-<family>.<ext>
+  std::string textDomain;  // gettext domain of the widgets' texts
+};
+
+class HostProgram {
+ public:
+  using Command = std::function<int(std::ostream& out, std::ostream& err)>;
+
+  HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets);
+  ~HostProgram();
+  HostProgram(const HostProgram&) = delete;
+  HostProgram& operator=(const HostProgram&) = delete;
+
+  const HostInfo& info() const { return info_; }
+  const std::vector<WidgetDescriptor>& widgets() const { return widgets_; }
+
+  // Adds a command of the program's own; `run` is called when it is chosen.
+  CLI::App* addCommand(const std::string& name, const std::string& description, Command run);
+
+  // Parses the arguments and runs the chosen command: 0 on success, otherwise an ExitCode.
+  int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+ private:
+  struct Commands;
+  HostInfo info_;
+  std::vector<WidgetDescriptor> widgets_;
+  std::unique_ptr<Commands> commands_;
+};
+
+// The family names a command line accepts, and the widget's supported families as text.
+std::string familyList(const std::vector<WidgetFamily>& families);
+
+}  // namespace halyard::host

@@ -1,0 +1,146 @@
+#pragma once
+// How a widget declares itself to the host: a kind, a provider, a content closure, a display
+// name, a description and the families it supports. The host keeps every widget in one
+// type-erased form, WidgetDescriptor, so that it never needs to know the widget's entry type.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/host/timeline.hpp"
+#include "platform/host/widget_family.hpp"
+#include "platform/ui/text.hpp"
+#include "platform/ui/view.hpp"
+
+namespace halyard::host {
+
+// An entry as the host keeps it: when it is for, what it draws, and how it reads as JSON (for
+// tools; null when the widget gives no JSON form).
+struct HostEntry {
+  Date date;
+  std::function<ui::View()> view;
+  std::function<nlohmann::ordered_json()> json;
+};
+
+struct WidgetDescriptor {
+  std::string kind;
+  std::string displayName;  // as shown: the localisable key's translation, or the key itself
+  std::string description;
+  std::vector<WidgetFamily> families;
+  std::function<HostEntry(const TimelineProviderContext&)> placeholder;
+  // Nothing when the provider broke its contract (no completion, or more than one).
+  std::function<std::optional<HostEntry>(const TimelineProviderContext&)> snapshot;
+  std::function<std::optional<Timeline<HostEntry>>(const TimelineProviderContext&)> timeline;
+
+  bool supports(WidgetFamily family) const {
+    for (auto supported : families)
+      if (supported == family) return true;
+    return false;
+  }
+};
+
+template <TimelineProvider P>
+class StaticConfiguration {
+ public:
+  using Entry = typename P::Entry;
+  using Content = std::function<ui::View(const Entry&)>;
+  using EntryJson = std::function<nlohmann::ordered_json(const Entry&)>;
+
+  StaticConfiguration(std::string kind, P provider, Content content)
+      : kind_(std::move(kind)), provider_(std::move(provider)), content_(std::move(content)) {}
+
+  // The name and description shown in the widget gallery: localisable keys.
+  StaticConfiguration configurationDisplayName(std::string key) const {
+    StaticConfiguration copy = *this;
+    copy.displayName_ = std::move(key);
+    return copy;
+  }
+  StaticConfiguration description(std::string key) const {
+    StaticConfiguration copy = *this;
+    copy.description_ = std::move(key);
+    return copy;
+  }
+  StaticConfiguration supportedFamilies(std::vector<WidgetFamily> families) const {
+    StaticConfiguration copy = *this;
+    copy.families_ = std::move(families);
+    return copy;
+  }
+  // How an entry reads as JSON, for the host's command-line tools.
+  StaticConfiguration entryJson(EntryJson json) const {
+    StaticConfiguration copy = *this;
+    copy.entryJson_ = std::move(json);
+    return copy;
+  }
+
+  const std::string& kind() const { return kind_; }
+  const std::string& displayNameKey() const { return displayName_; }
+  const std::string& descriptionKey() const { return description_; }
+  const std::vector<WidgetFamily>& families() const { return families_; }
+  const P& provider() const { return provider_; }
+  ui::View content(const Entry& entry) const { return content_(entry); }
+
+  // The widget as the host keeps it; localisable texts are looked up in `textDomain`.
+  WidgetDescriptor descriptor(const std::string& textDomain) const {
+    WidgetDescriptor out;
+    out.kind = kind_;
+    out.displayName = ui::localizedString(textDomain, displayName_);
+    out.description = ui::localizedString(textDomain, description_);
+    out.families = families_;
+    auto self = std::make_shared<const StaticConfiguration>(*this);
+    out.placeholder = [self](const TimelineProviderContext& context) {
+      return self->erase(self->provider_.placeholder(context));
+    };
+    out.snapshot = [self](const TimelineProviderContext& context) -> std::optional<HostEntry> {
+      auto entry = askSnapshot(self->provider_, context);
+      if (!entry) return std::nullopt;
+      return self->erase(std::move(*entry));
+    };
+    out.timeline =
+        [self](const TimelineProviderContext& context) -> std::optional<Timeline<HostEntry>> {
+      auto timeline = askTimeline(self->provider_, context);
+      if (!timeline) return std::nullopt;
+      Timeline<HostEntry> erased;
+      erased.policy = timeline->policy;
+      for (auto& entry : timeline->entries)
+        erased.entries.push_back(self->erase(std::move(entry)));
+      return erased;
+    };
+    return out;
+  }
+
+ private:
+  HostEntry erase(Entry entry) const {
+    auto shared = std::make_shared<const Entry>(std::move(entry));
+    HostEntry out;
+    out.date = shared->date;
+    out.view = [content = content_, shared] { return content(*shared); };
+    if (entryJson_) {
+      out.json = [json = entryJson_, shared] { return json(*shared); };
+    } else {
+      out.json = [] { return nlohmann::ordered_json(); };
+    }
+    return out;
+  }
+
+  std::string kind_;
+  P provider_;
+  Content content_;
+  std::string displayName_;
+  std::string description_;
+  std::vector<WidgetFamily> families_;
+  EntryJson entryJson_;
+};
+
+// The widgets of a bundle, in the order the bundle declares them.
+template <class... Configurations>
+std::vector<WidgetDescriptor> WidgetBundleBuilder(const std::string& textDomain,
+                                                  const Configurations&... widgets) {
+  return {widgets.descriptor(textDomain)...};
+}
+
+}  // namespace halyard::host

@@ -1,0 +1,41 @@
+#include "widget/halyard_widget_bundle.hpp"
+
+#include "platform/host/host_program.hpp"
+#include "snapshot/snapshot_json.hpp"
+#include "widget/widget_commands.hpp"
+#include "widget/widget_content.hpp"
+
+#ifndef HALYARD_VERSION
+#define HALYARD_VERSION "0.0.0"
+#endif
+
+namespace halyard {
+
+host::StaticConfiguration<HalyardWidgetProvider> HalyardOverviewWidget::body() const {
+  return host::StaticConfiguration<HalyardWidgetProvider>(
+             kind, HalyardWidgetProvider(),
+             [](const HalyardWidgetEntry& entry) { return widgetContent(entry); })
+      .configurationDisplayName("Halyard")
+      .description("Resumen de uso y próximo backup programado.")
+      .supportedFamilies({host::WidgetFamily::systemMedium, host::WidgetFamily::systemLarge})
+      .entryJson([](const HalyardWidgetEntry& entry) {
+        return nlohmann::ordered_json{{"snapshot", encodeSnapshot(entry.snapshot)}};
+      });
+}
+
+std::vector<host::WidgetDescriptor> HalyardWidgetBundle::body() const {
+  return host::WidgetBundleBuilder(kTextDomain, HalyardOverviewWidget().body());
+}
+
+int HalyardWidgetBundle::main(int argc, const char* const* argv, std::ostream& out,
+                              std::ostream& err) {
+  host::HostProgram program(
+      {"halyard-widget", HALYARD_VERSION,
+       "Halyard desktop widget: shows backup storage use, health and the next backup.", "halyard",
+       kTextDomain},
+      HalyardWidgetBundle().body());
+  addWidgetCommands(program);
+  return program.run(argc, argv, out, err);
+}
+
+}  // namespace halyard
