@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/render/image_probe.hpp"
+#include "platform/render/symbols.hpp"
 
 namespace halyard::render {
 namespace {
@@ -201,6 +202,37 @@ TEST(RendererTest, VectorFormatsComeOutWhole) {
   EXPECT_EQ(imageFormatForPath("out/W.SVG"), ImageFormat::svg);
   EXPECT_EQ(imageFormatForPath("a.b/c.pdf"), ImageFormat::pdf);
   EXPECT_EQ(imageFormatForPath("png"), std::nullopt);
+}
+
+// Symbols, text, shapes, a sector and a translucent group, as a widget shows them: both vector
+// formats keep every part as vector paths, with no fallback images.
+TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
+  PangoTextMeasurer measurer;
+  const ui::TextSpec spec{"Last run 2 h ago",      ui::Font::footnote(), 10, 0, 1,
+                          ui::TruncationMode::tail};
+  const ui::TextMeasurement m = measurer.measure(spec, std::nullopt);
+  PlacedNode text = node("Text", {40, 130, m.size.width, m.size.height});
+  text.text = ui::PlacedText{
+      spec, m.displayedText, m.firstBaseline, std::nullopt, {ui::StyleName::primary, {0, 0, 0, 1}}};
+  PlacedNode row = stack({0, 0, 364, 170}, {});
+  double x = 16;
+  for (const std::string_view name : symbolNames()) {
+    PlacedNode symbol = node("Image", {x, 16, 22, 20});
+    symbol.symbol = ui::PlacedSymbol{std::string(name), 17, {ui::StyleName::blue, {0, 0.5, 1, 1}}};
+    row.children.push_back(symbol);
+    x += 30;
+  }
+  PlacedNode faded = stack({0, 120, 364, 40}, {text, row.children.front()});
+  faded.opacity = 0.6;
+  const PlacedNode tree = shape(ui::ShapeKind::rectangle, {0, 0, 364, 170}, {1, 1, 1, 1},
+                                {shape(ui::ShapeKind::capsule, {16, 60, 100, 6}, {0, 0.5, 1, 1}),
+                                 sector(0, 1, 10, 20), row, faded});
+
+  const auto svg = std::get<std::string>(renderBytes(ImageFormat::svg, tree, {364, 170}, 2));
+  EXPECT_EQ(svg.find("<image"), std::string::npos);
+  EXPECT_NE(svg.find("evenodd"), std::string::npos) << "knock-outs are holes in the paths";
+  const auto pdf = std::get<std::string>(renderBytes(ImageFormat::pdf, tree, {364, 170}, 2));
+  EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos);
 }
 
 TEST(RendererTest, RejectsTargetsThatCannotBeDrawn) {

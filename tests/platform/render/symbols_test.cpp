@@ -55,11 +55,31 @@ TEST(SymbolsTest, KnockOutsAreTransparent) {
   for (const Case& c : {Case{"checkmark.circle.fill", 20, 20, 10, 3, 8.7, 13.0},
                         Case{"externaldrive.fill", 26, 18, 13, 6, 19.6, 11.4},
                         Case{"exclamationmark.triangle.fill", 22, 20, 6, 16, 11, 9.8},
-                        Case{"clock.badge.questionmark", 22.4, 20, 16.9, 1.2, 16.9, 8.15}}) {
+                        Case{"clock.badge.questionmark", 22.4, 20, 16.9, 1.2, 16.9, 8.15},
+                        // The dial's rim at the bottom; where it passes the clear ring round
+                        // the badge.
+                        Case{"clock.badge.questionmark", 22.4, 20, 8.8, 18.9, 16.1, 11.1}}) {
     SCOPED_TRACE(c.name);
     const ImageProbe image = drawn(c.name, {0, 0, 2 * c.boxWidth, 2 * c.boxHeight}, {0, 0, 0, 1});
     EXPECT_EQ(image.atPoint(c.inkX, c.inkY, 2).a, 255);
     EXPECT_EQ(image.atPoint(c.holeX, c.holeY, 2).a, 0);
+  }
+}
+
+TEST(SymbolsTest, OverlappingPartsCoverOnceInATranslucentTint) {
+  // Arrow heads overlap their arcs and clock hands meet at the centre: one fill of the whole
+  // symbol never lays the tint twice.
+  for (const std::string_view name : symbolNames()) {
+    SCOPED_TRACE(name);
+    const ImageProbe image = drawn(name, {0, 0, 60, 60}, {0, 0, 1, 0.5});
+    int covered = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        ASSERT_LE(image.at(x, y).a, 128) << x << "," << y;
+        covered += image.at(x, y).a == 128;
+      }
+    }
+    EXPECT_GE(covered, 100);
   }
 }
 
