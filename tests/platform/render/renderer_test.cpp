@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -88,6 +89,61 @@ TEST(RendererTest, PngIsTheWidgetSizeTimesTheScale) {
     const auto png = renderBytes(ImageFormat::png, stack({0, 0, 364, 170}, {}), c.size, c.scale);
     EXPECT_EQ(pngSize(std::get<std::string>(png)), std::pair(c.width, c.height));
   }
+}
+
+// A PNG decodes to the pixels that were painted: opaque, translucent (colour divided back out
+// of the premultiplied surface) and fully transparent ones alike.
+TEST(RendererTest, PngDecodesToThePaintedPixels) {
+  PlacedNode drive = node("Image", {4, 4, 52, 36});
+  drive.symbol = ui::PlacedSymbol{"externaldrive.fill", 40, {ui::StyleName::tint, {0, 0.5, 1, 1}}};
+  PlacedNode faded =
+      stack({0, 0, 80, 50}, {shape(ui::ShapeKind::circle, {30, 10, 40, 40}, {0.9, 0.3, 0.1, 0.7}),
+                             shape(ui::ShapeKind::capsule, {0, 44, 80, 4}, {0.2, 0.8, 0.4, 0.25})});
+  faded.opacity = 0.8;
+  const PlacedNode tree = stack({0, 0, 80, 50}, {drive, faded});
+  const double scale = 2;
+
+  const std::string png =
+      std::get<std::string>(renderBytes(ImageFormat::png, tree, {80, 50}, scale));
+  struct Reader {
+    std::string_view rest;
+  } reader{png};
+  cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(
+      [](void* closure, unsigned char* data, unsigned int length) {
+        auto* r = static_cast<Reader*>(closure);
+        if (r->rest.size() < length) return CAIRO_STATUS_READ_ERROR;
+        std::memcpy(data, r->rest.data(), length);
+        r->rest.remove_prefix(length);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &reader);
+  const ImageProbe image(decoded);
+  ASSERT_TRUE(image.ok());
+  const ImageProbe painted = rendered(tree, {80, 50}, scale);
+  ASSERT_EQ(image.width(), painted.width());
+  ASSERT_EQ(image.height(), painted.height());
+
+  int transparent = 0, translucent = 0, opaque = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const auto want = painted.at(x, y);
+      const auto got = image.at(x, y);
+      ASSERT_EQ(got.a, want.a) << x << "," << y;
+      // Dividing colour out of a faint premultiplied pixel leaves it a few steps coarse.
+      const int tolerance = want.a == 0 ? 0 : 1 + 255 / want.a;
+      ASSERT_NEAR(got.r, want.r, tolerance) << x << "," << y;
+      ASSERT_NEAR(got.g, want.g, tolerance) << x << "," << y;
+      ASSERT_NEAR(got.b, want.b, tolerance) << x << "," << y;
+      transparent += want.a == 0;
+      translucent += want.a > 0 && want.a < 255;
+      opaque += want.a == 255;
+    }
+  }
+  EXPECT_GT(transparent, 100);
+  EXPECT_GT(translucent, 100);
+  EXPECT_GT(opaque, 100);
+  // The drive's slot is a hole: transparent in the file too.
+  EXPECT_EQ(image.atPoint(4 + 52 * 9.1 / 26, 4 + 36 * 11.4 / 18, scale).a, 0);
 }
 
 TEST(RendererTest, ShapesFillTheirFrameInEitherAppearance) {
