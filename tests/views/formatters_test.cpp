@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <thread>
+
+#include "view_test_support.hpp"
 
 namespace halyard {
 namespace {
@@ -64,6 +67,40 @@ TEST(WidgetLocale, CAndPosixMeanSpanish) {
   const std::string locale = widgetLocale();
   EXPECT_FALSE(locale.empty());
   EXPECT_EQ(locale.find("POSIX"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace halyard
+
+namespace halyard {
+namespace {
+
+// Renders on several threads at once: the shared formatters are created once, on first use,
+// whichever render gets there first (run alone under ThreadSanitizer in CI).
+TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
+  WidgetSnapshot snapshot = WidgetSnapshot::placeholder();
+  snapshot.totalUsageBytes = 1572864;
+  snapshot.nextBackup =
+      WidgetSnapshot::NextBackup{"fotos", "Diario", *parseRfc3339("2026-03-14T21:00:00Z")};
+  std::vector<std::vector<std::string>> seen(6);
+  std::vector<std::thread> threads;
+  for (auto& texts : seen) {
+    threads.emplace_back([&snapshot, &texts] {
+      const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
+      host::WidgetRenderSettings settings;
+      const auto tree = host::layoutWidget(
+          HalyardWidgetEntryView({*parseRfc3339("2026-03-14T10:00:00Z"), snapshot}).body(),
+          settings, measurer);
+      texts = testing::texts(tree);
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  for (const auto& texts : seen) {
+    EXPECT_EQ(texts, seen.front());
+    EXPECT_TRUE(testing::contains(texts, "1,5 MB"));
+    EXPECT_TRUE(testing::contains(texts, "dentro de 11 h"));
+  }
 }
 
 }  // namespace
