@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 WERROR     := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 GENERATOR  := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 
-.PHONY: all deps configure build run test bench gallery clean
+.PHONY: all deps configure build run test unit-test sanitize bench gallery fuzz clean
 
 all: build
 
@@ -25,11 +25,43 @@ build: configure
 run: build
 	$(BUILD)/src/widget/halyard-widget timeline
 
-test: build
+# The unit tests; in CI also the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the one-time initialisations under ThreadSanitizer, and every
+# fuzz target for FUZZ_SECONDS.
+test: unit-test $(if $(filter true 1 yes,$(CI)),sanitize fuzz)
+
+unit-test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+SANITIZE_BUILD ?= build-asan
+TSAN_BUILD     ?= build-tsan
+sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DHALYARD_WERROR=$(WERROR) -DHALYARD_BUILD_BENCH=OFF \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
+	  ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DHALYARD_WERROR=$(WERROR) -DHALYARD_BUILD_BENCH=OFF "-DCMAKE_CXX_FLAGS=-fsanitize=thread"
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target snapshot_tests views_tests
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/snapshot/snapshot_tests --gtest_filter='SnapshotModel.*'
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/views/views_tests --gtest_filter='Formatters*:SharedFormatters*'
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+# Fuzzing with clang's libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALYARD_FUZZ=ON -DHALYARD_BUILD_TESTS=OFF \
+	  -DHALYARD_BUILD_BENCH=OFF \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=all"
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzz view_fuzz
+	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 gallery: build
 	scripts/gallery $(BUILD)

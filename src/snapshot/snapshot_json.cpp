@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace halyard {
@@ -208,7 +209,9 @@ DecodeResult decodePadded(const char* data, std::size_t length, std::string* own
   element root;
   {
     simdjson::dom::parser parser;
-    if (parser.allocate(length, kMaxDepth) != simdjson::SUCCESS) {
+    // A document cannot nest deeper than half its length: small documents get a small stack.
+    const std::size_t depth = std::min(kMaxDepth, length / 2 + 2);
+    if (parser.allocate(length, depth) != simdjson::SUCCESS) {
       return DecodeError{"", "a document the parser can hold", "one too large for memory"};
     }
     if (const auto code =
