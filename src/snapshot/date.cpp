@@ -89,7 +89,7 @@ std::optional<Date> parseRfc3339(std::string_view text) {
   return Date{local - minutes{offsetMinutes}};
 }
 
-std::string formatRfc3339(Date date, bool milliseconds) {
+std::string formatRfc3339(Date date, DatePrecision precision) {
   const auto dayPoint = floor<days>(date);
   const year_month_day ymd{dayPoint};
   const hh_mm_ss<microseconds> time{date - dayPoint};
@@ -101,10 +101,13 @@ std::string formatRfc3339(Date date, bool milliseconds) {
       static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
       static_cast<int>(time.seconds().count()));
   std::string out(buffer, written > 0 ? static_cast<std::size_t>(written) : 0);
-  if (milliseconds) {
-    std::snprintf(
-        buffer, sizeof buffer, ".%03d",
-        static_cast<int>(duration_cast<std::chrono::milliseconds>(time.subseconds()).count()));
+  if (precision == DatePrecision::milliseconds) {
+    std::snprintf(buffer, sizeof buffer, ".%03d",
+                  static_cast<int>(duration_cast<milliseconds>(time.subseconds()).count()));
+    out += buffer;
+  } else if (precision == DatePrecision::microseconds) {
+    std::snprintf(buffer, sizeof buffer, ".%06lld",
+                  static_cast<long long>(time.subseconds().count()));
     out += buffer;
   }
   out += 'Z';

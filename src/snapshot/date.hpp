@@ -20,9 +20,14 @@ Date now();
 // other form yield nothing.
 std::optional<Date> parseRfc3339(std::string_view text);
 
-// Writes a date in UTC: whole seconds (2026-03-14T09:30:00Z), or with milliseconds
-// (2026-03-14T09:30:00.123Z) when `milliseconds` is set. Sub-unit digits are truncated
-// towards the past.
-std::string formatRfc3339(Date date, bool milliseconds = false);
+enum class DatePrecision { seconds, milliseconds, microseconds };
+
+// Writes a date in UTC: whole seconds (2026-03-14T09:30:00Z), with milliseconds
+// (2026-03-14T09:30:00.123Z) or with microseconds (2026-03-14T09:30:00.123456Z). Digits
+// past the precision are truncated towards the past.
+std::string formatRfc3339(Date date, DatePrecision precision);
+inline std::string formatRfc3339(Date date, bool milliseconds = false) {
+  return formatRfc3339(date, milliseconds ? DatePrecision::milliseconds : DatePrecision::seconds);
+}
 
 }  // namespace halyard

@@ -251,10 +251,10 @@ DecodeResult decodeSnapshotInPlace(std::string& buffer) {
   return decodePadded(buffer.data(), length, &buffer);
 }
 
-nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot) {
+nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot, DatePrecision dates) {
   using json = nlohmann::ordered_json;
   json out = json::object();
-  out["generatedAt"] = formatRfc3339(snapshot.generatedAt);
+  out["generatedAt"] = formatRfc3339(snapshot.generatedAt, dates);
   out["repoCount"] = snapshot.repoCount;
   out["archiveCount"] = snapshot.archiveCount;
   out["totalUsageBytes"] = snapshot.totalUsageBytes;
@@ -274,7 +274,7 @@ nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot) {
   if (snapshot.nextBackup) {
     out["nextBackup"] = {{"repoName", snapshot.nextBackup->repoName},
                          {"scheduleName", snapshot.nextBackup->scheduleName},
-                         {"fireDate", formatRfc3339(snapshot.nextBackup->fireDate)}};
+                         {"fireDate", formatRfc3339(snapshot.nextBackup->fireDate, dates)}};
   }
   out["health"] = std::string(rawValue(snapshot.health));
   return out;

@@ -46,8 +46,10 @@ DecodeResult decodeSnapshot(std::string_view document);
 DecodeResult decodeSnapshotInPlace(std::string& buffer);
 
 // The snapshot as a JSON object, members in the data model's order, nextBackup left out when
-// absent, dates in UTC with whole seconds.
-nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot);
+// absent, dates in UTC with whole seconds (or the precision asked for, for passing a
+// snapshot between processes without losing anything).
+nlohmann::ordered_json encodeSnapshot(const WidgetSnapshot& snapshot,
+                                      DatePrecision dates = DatePrecision::seconds);
 
 // encodeSnapshot as compact text.
 std::string encodeSnapshotText(const WidgetSnapshot& snapshot);

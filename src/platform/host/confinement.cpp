@@ -57,6 +57,11 @@ ConfinementResult notEnforced(Confinement state, int abi, const char* what) {
 
 }  // namespace
 
+int landlockAbi() {
+  const int abi = createRuleset(nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+  return abi > 0 ? abi : 0;
+}
+
 ConfinementResult confineToReadOnlyFile(const std::optional<std::string>& readable) {
   const int abi = createRuleset(nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
   if (abi < 0) {

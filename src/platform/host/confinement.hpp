@@ -20,6 +20,9 @@ struct ConfinementResult {
   std::string detail;  // why it is not enforced
 };
 
+// The Landlock ABI version the kernel speaks; 0 without Landlock. Changes nothing.
+int landlockAbi();
+
 // Confines the calling process (and its future children) to reading the file at `readable`,
 // when it exists; with no file there, to nothing at all. Every file-system access right the
 // kernel knows is handled. Irreversible. Threads started before the call stay unconfined.

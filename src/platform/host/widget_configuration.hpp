@@ -25,6 +25,9 @@ struct HostEntry {
   Date date;
   std::function<ui::View()> view;
   std::function<nlohmann::ordered_json()> json;
+  // The entry without loss, for passing it from an extension process to the host; null when
+  // the widget gives no wire form.
+  std::function<nlohmann::ordered_json()> wire;
 };
 
 struct WidgetDescriptor {
@@ -36,6 +39,12 @@ struct WidgetDescriptor {
   // Nothing when the provider broke its contract (no completion, or more than one).
   std::function<std::optional<HostEntry>(const TimelineProviderContext&)> snapshot;
   std::function<std::optional<Timeline<HostEntry>>(const TimelineProviderContext&)> timeline;
+  // The one file the widget's provider reads, if any: an extension process answering for the
+  // widget may read it and nothing else.
+  std::function<std::optional<std::string>()> readableFile;
+  // Rebuilds an entry from its wire form (with the date the host read alongside it); nothing
+  // when the widget gives no wire form or the form is not one of its entries.
+  std::function<std::optional<HostEntry>(Date, const nlohmann::ordered_json&)> entryFromWire;
 
   bool supports(WidgetFamily family) const {
     for (auto supported : families)
@@ -76,6 +85,21 @@ class StaticConfiguration {
     copy.entryJson_ = std::move(json);
     return copy;
   }
+  // How an entry travels between processes without loss: written, and read back (with the
+  // date the host carries beside it).
+  using EntryFromWire = std::function<std::optional<Entry>(Date, const nlohmann::ordered_json&)>;
+  StaticConfiguration entryWire(EntryJson write, EntryFromWire read) const {
+    StaticConfiguration copy = *this;
+    copy.toWire_ = std::move(write);
+    copy.fromWire_ = std::move(read);
+    return copy;
+  }
+  // The one file the provider reads.
+  StaticConfiguration readableFile(std::function<std::optional<std::string>()> path) const {
+    StaticConfiguration copy = *this;
+    copy.readableFile_ = std::move(path);
+    return copy;
+  }
 
   const std::string& kind() const { return kind_; }
   const std::string& displayNameKey() const { return displayName_; }
@@ -110,6 +134,15 @@ class StaticConfiguration {
         erased.entries.push_back(self->erase(std::move(entry)));
       return erased;
     };
+    out.readableFile = readableFile_;
+    if (!out.readableFile) out.readableFile = [] { return std::optional<std::string>(); };
+    out.entryFromWire = [self](Date date,
+                               const nlohmann::ordered_json& wire) -> std::optional<HostEntry> {
+      if (!self->fromWire_) return std::nullopt;
+      auto entry = self->fromWire_(date, wire);
+      if (!entry) return std::nullopt;
+      return self->erase(std::move(*entry));
+    };
     return out;
   }
 
@@ -119,11 +152,12 @@ class StaticConfiguration {
     HostEntry out;
     out.date = shared->date;
     out.view = [content = content_, shared] { return content(*shared); };
-    if (entryJson_) {
-      out.json = [json = entryJson_, shared] { return json(*shared); };
-    } else {
-      out.json = [] { return nlohmann::ordered_json(); };
-    }
+    auto form = [shared](const EntryJson& write) -> std::function<nlohmann::ordered_json()> {
+      if (!write) return [] { return nlohmann::ordered_json(); };
+      return [write, shared] { return write(*shared); };
+    };
+    out.json = form(entryJson_);
+    out.wire = form(toWire_);
     return out;
   }
 
@@ -134,6 +168,9 @@ class StaticConfiguration {
   std::string description_;
   std::vector<WidgetFamily> families_;
   EntryJson entryJson_;
+  EntryJson toWire_;
+  EntryFromWire fromWire_;
+  std::function<std::optional<std::string>()> readableFile_;
 };
 
 // The widgets of a bundle, in the order the bundle declares them.

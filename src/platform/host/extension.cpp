@@ -1,0 +1,208 @@
+#include "platform/host/extension.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ostream>
+
+#include "platform/host/confinement.hpp"
+
+extern char** environ;
+
+namespace halyard::host {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+using std::chrono::microseconds;
+
+constexpr std::chrono::seconds kRetryAfterFailure{900};
+
+json dateJson(Date date) {
+  return date.time_since_epoch().count();
+}
+
+std::optional<Date> dateFromJson(const json& value) {
+  if (!value.is_number_integer()) return std::nullopt;
+  return Date{microseconds(value.get<std::int64_t>())};
+}
+
+json policyJson(const TimelineReloadPolicy& policy) {
+  switch (policy.kind()) {
+    case TimelineReloadPolicy::Kind::atEnd:
+      return {{"atEnd", true}};
+    case TimelineReloadPolicy::Kind::never:
+      return {{"never", true}};
+    case TimelineReloadPolicy::Kind::after:
+      break;
+  }
+  return {{"after", dateJson(*policy.date())}};
+}
+
+std::optional<TimelineReloadPolicy> policyFromJson(const json& value) {
+  if (!value.is_object()) return std::nullopt;
+  if (value.contains("atEnd")) return TimelineReloadPolicy::atEnd();
+  if (value.contains("never")) return TimelineReloadPolicy::never();
+  if (value.contains("after")) {
+    if (const auto date = dateFromJson(value["after"])) return TimelineReloadPolicy::after(*date);
+  }
+  return std::nullopt;
+}
+
+json entryJson(const HostEntry& entry) {
+  return {{"date", dateJson(entry.date)}, {"entry", entry.wire()}};
+}
+
+// Runs `arguments` with its standard output on a pipe and returns what it wrote, or nothing
+// when it could not start, failed, or took longer than the timeout (it is then killed).
+std::optional<std::string> runForOutput(const std::vector<std::string>& arguments) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> argv;
+  for (const auto& argument : arguments)
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (spawned != 0) {
+    ::close(pipeFds[0]);
+    return std::nullopt;
+  }
+
+  std::string output;
+  bool timedOut = false;
+  const auto deadline = std::chrono::steady_clock::now() + kExtensionTimeout;
+  char buffer[65536];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      timedOut = true;
+      break;
+    }
+    pollfd ready{pipeFds[0], POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) {
+      timedOut = polled == 0;
+      if (!timedOut) break;
+      continue;
+    }
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    output.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(pipeFds[0]);
+  if (timedOut) ::kill(pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return output;
+}
+
+// The extension's answer read back into host entries; nothing when any part is not what the
+// widget writes.
+std::optional<Timeline<HostEntry>> timelineFromJson(const WidgetDescriptor& widget,
+                                                    const std::string& text) {
+  const json answer = json::parse(text, nullptr, false);
+  if (!answer.is_object() || !answer.contains("entries") || !answer["entries"].is_array()) {
+    return std::nullopt;
+  }
+  Timeline<HostEntry> timeline;
+  for (const json& item : answer["entries"]) {
+    if (!item.is_object() || !item.contains("date") || !item.contains("entry")) {
+      return std::nullopt;
+    }
+    const auto date = dateFromJson(item["date"]);
+    if (!date) return std::nullopt;
+    auto entry = widget.entryFromWire(*date, item["entry"]);
+    if (!entry) return std::nullopt;
+    timeline.entries.push_back(std::move(*entry));
+  }
+  const auto policy = policyFromJson(answer.value("policy", json()));
+  if (!policy) return std::nullopt;
+  timeline.policy = *policy;
+  return timeline;
+}
+
+std::vector<std::string> extensionArguments(const std::string& executable, ExtensionRequest request,
+                                            const TimelineProviderContext& context) {
+  std::vector<std::string> arguments{
+      executable, kExtensionCommand,
+      request == ExtensionRequest::timeline ? "timeline" : "snapshot", "--family",
+      std::string(familyName(context.family))};
+  if (context.isPreview) arguments.emplace_back("--preview");
+  return arguments;
+}
+
+}  // namespace
+
+int serveExtension(const WidgetDescriptor& widget, ExtensionRequest request,
+                   const TimelineProviderContext& context, std::ostream& out) {
+  // Without Landlock the extension runs unconfined; the host says so once.
+  confineToReadOnlyFile(widget.readableFile());
+
+  json answer;
+  if (request == ExtensionRequest::timeline) {
+    const auto timeline = widget.timeline(context);
+    if (!timeline) return 1;
+    json entries = json::array();
+    for (const auto& entry : timeline->entries)
+      entries.push_back(entryJson(entry));
+    answer = {{"entries", std::move(entries)}, {"policy", policyJson(timeline->policy)}};
+  } else {
+    const auto entry = widget.snapshot(context);
+    if (!entry) return 1;
+    answer = {{"entries", json::array({entryJson(*entry)})}, {"policy", {{"never", true}}}};
+  }
+  out << answer.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+  out.flush();
+  return out ? 0 : 1;
+}
+
+WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executable) {
+  auto local = std::make_shared<const WidgetDescriptor>(widget);
+  auto fallback = [local](const TimelineProviderContext& context) {
+    Timeline<HostEntry> timeline;
+    HostEntry entry = local->placeholder(context);
+    const Date reload = entry.date + std::chrono::duration_cast<microseconds>(kRetryAfterFailure);
+    timeline.entries.push_back(std::move(entry));
+    timeline.policy = TimelineReloadPolicy::after(reload);
+    return timeline;
+  };
+  auto ask = [local, executable, fallback](ExtensionRequest request,
+                                           const TimelineProviderContext& context) {
+    const auto output = runForOutput(extensionArguments(executable, request, context));
+    std::optional<Timeline<HostEntry>> timeline;
+    if (output) timeline = timelineFromJson(*local, *output);
+    if (!timeline || timeline->entries.empty()) return fallback(context);
+    return *timeline;
+  };
+  widget.timeline = [ask](const TimelineProviderContext& context) {
+    return std::optional<Timeline<HostEntry>>(ask(ExtensionRequest::timeline, context));
+  };
+  widget.snapshot = [ask](const TimelineProviderContext& context) {
+    return std::optional<HostEntry>(ask(ExtensionRequest::snapshot, context).entries.front());
+  };
+  return widget;
+}
+
+std::optional<std::string> confinementUnavailable() {
+  if (landlockAbi() > 0) return std::nullopt;
+  return std::string("this kernel has no Landlock");
+}
+
+}  // namespace halyard::host
