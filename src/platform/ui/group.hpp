@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <iterator>
+#include <ranges>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,7 @@ View Group(std::vector<View> children);
 template <class Range, class Fn>
 View ForEach(const Range& range, Fn&& makeView) {
   std::vector<View> children;
+  if constexpr (std::ranges::sized_range<const Range>) children.reserve(std::ranges::size(range));
   for (const auto& element : range)
     children.push_back(std::invoke(makeView, element));
   return Group(std::move(children));

@@ -36,13 +36,14 @@ double reduce(double room, double used) {
 class StackNode final : public Node {
  public:
   StackNode(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
-            std::optional<double> spacing, const std::vector<View>& children, bool clipsRows)
+            std::optional<double> spacing, ChildList children, bool clipsRows)
       : axis_(axis),
         horizontal_(horizontal),
         vertical_(vertical),
+        clipsRows_(clipsRows),
         spacing_(cleanSpacing(spacing)),
-        children_(flattenChildren(children)),
-        clipsRows_(clipsRows) {}
+        list_(std::move(children)),
+        children_(list_.views()) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     return plan(proposal, inner(context)).size;
@@ -105,12 +106,14 @@ class StackNode final : public Node {
   Plan plan(const ProposedSize& proposal, const LayoutContext& context) const {
     const std::size_t count = children_.size();
     Plan result;
-    result.proposals.resize(count);
-    result.sizes.resize(count);
-    result.along.assign(count, 0);
-    result.cross.assign(count, 0);
     result.shown = count;
     if (count == 0) return result;
+    // Room for the first `n` children's answers. A row-clipping stack grows it row by row, so
+    // that a long list costs memory only for the rows it measures.
+    auto reserveRows = [&](std::size_t n) {
+      result.proposals.resize(n);
+      result.sizes.resize(n);
+    };
 
     const auto alongProposal = axis_ == Axis::vertical ? proposal.height : proposal.width;
     const auto crossProposal = axis_ == Axis::vertical ? proposal.width : proposal.height;
@@ -138,6 +141,7 @@ class StackNode final : public Node {
         const double gap = i > 0 ? spacing_ : 0;
         const double left = *alongProposal - used - gap;
         if (left < -kFitTolerance) break;
+        reserveRows(i + 1);
         const double length = assign(i, std::max(left, 0.0));
         if (length > left + kFitTolerance) break;
         if (length <= 0 && children_[i].node().yieldsLength(axis_)) break;
@@ -145,11 +149,15 @@ class StackNode final : public Node {
         ++result.shown;
       }
     } else if (clipsRows_ || !alongProposal) {
+      reserveRows(count);
       for (std::size_t i = 0; i < count; ++i)
         assign(i, std::nullopt);
     } else {
+      reserveRows(count);
       distribute(*alongProposal, measure, assign);
     }
+    result.along.assign(result.shown, 0);
+    result.cross.assign(result.shown, 0);
 
     // Offsets along the axis.
     double position = 0;
@@ -163,7 +171,7 @@ class StackNode final : public Node {
     // Offsets across the axis.
     double crossLength = 0;
     if (axis_ == Axis::horizontal && vertical_ == VerticalAlignment::firstTextBaseline) {
-      result.baselines.resize(count);
+      result.baselines.resize(result.shown);
       double line = 0;
       for (std::size_t i = 0; i < result.shown; ++i) {
         result.baselines[i] = baselineOf(children_[i], result.proposals[i], context);
@@ -238,15 +246,18 @@ class StackNode final : public Node {
   Axis axis_;
   HorizontalAlignment horizontal_;
   VerticalAlignment vertical_;
+  bool clipsRows_;  // beside the alignments: a stack per row adds up
   double spacing_;
-  std::vector<View> children_;
-  bool clipsRows_;
+  ChildList list_;
+  const std::vector<View>& children_;  // list_.views()
 };
 
 class ZStackNode final : public Node {
  public:
-  ZStackNode(Alignment alignment, const std::vector<View>& children)
-      : alignment_(alignment), children_(flattenChildren(children)) {}
+  ZStackNode(Alignment alignment, std::vector<View> children)
+      : alignment_(alignment),
+        list_(flattenChildren(std::move(children))),
+        children_(list_.views()) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     return plan(proposal, context).size;
@@ -319,22 +330,30 @@ class ZStackNode final : public Node {
   }
 
   Alignment alignment_;
-  std::vector<View> children_;
+  ChildList list_;
+  const std::vector<View>& children_;  // list_.views()
 };
 
 View stack(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
-           std::optional<double> spacing, const std::vector<View>& children, bool clipsRows) {
-  return View(
-      std::make_shared<const StackNode>(axis, horizontal, vertical, spacing, children, clipsRows));
+           std::optional<double> spacing, std::vector<View> children, bool clipsRows) {
+  return View(std::make_shared<const StackNode>(axis, horizontal, vertical, spacing,
+                                                flattenChildren(std::move(children)), clipsRows));
 }
 
 }  // namespace
+
+View groupStack(const std::vector<View>& children) {
+  return View(std::make_shared<const StackNode>(Axis::vertical, HorizontalAlignment::center,
+                                                VerticalAlignment::center, std::nullopt,
+                                                ChildList::borrowed(children), false));
+}
+
 }  // namespace detail
 
 View VStack(HorizontalAlignment alignment, std::optional<double> spacing,
             std::vector<View> children) {
-  return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing, children,
-                       false);
+  return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing,
+                       std::move(children), false);
 }
 
 View VStack(HorizontalAlignment alignment, std::vector<View> children) {
@@ -347,8 +366,8 @@ View VStack(std::vector<View> children) {
 
 View HStack(VerticalAlignment alignment, std::optional<double> spacing,
             std::vector<View> children) {
-  return detail::stack(Axis::horizontal, HorizontalAlignment::center, alignment, spacing, children,
-                       false);
+  return detail::stack(Axis::horizontal, HorizontalAlignment::center, alignment, spacing,
+                       std::move(children), false);
 }
 
 View HStack(VerticalAlignment alignment, std::vector<View> children) {
@@ -360,7 +379,7 @@ View HStack(std::vector<View> children) {
 }
 
 View ZStack(Alignment alignment, std::vector<View> children) {
-  return View(std::make_shared<const detail::ZStackNode>(alignment, children));
+  return View(std::make_shared<const detail::ZStackNode>(alignment, std::move(children)));
 }
 
 View ZStack(std::vector<View> children) {
@@ -369,7 +388,8 @@ View ZStack(std::vector<View> children) {
 
 View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
                        std::vector<View> rows) {
-  return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing, rows, true);
+  return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing,
+                       std::move(rows), true);
 }
 
 }  // namespace halyard::ui

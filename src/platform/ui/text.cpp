@@ -98,7 +98,11 @@ struct SetText {
 class TextNode final : public Node {
  public:
   TextNode(std::string text, bool localized, std::vector<std::string> arguments)
-      : text_(std::move(text)), localized_(localized), arguments_(std::move(arguments)) {}
+      : text_(std::move(text)),
+        arguments_(arguments.empty()
+                       ? nullptr
+                       : std::make_unique<const std::vector<std::string>>(std::move(arguments))),
+        localized_(localized) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     return set(proposal, context).measurement.size;
@@ -122,7 +126,9 @@ class TextNode final : public Node {
  private:
   std::string content(const Environment& env) const {
     if (!localized_) return text_;
-    return formatLocalized(localizedString(env.textDomain, text_), arguments_);
+    return formatLocalized(
+        localizedString(env.textDomain, text_),
+        arguments_ ? std::span<const std::string>(*arguments_) : std::span<const std::string>());
   }
 
   static TextMeasurement measure(const TextSpec& spec, std::optional<double> maxWidth,
@@ -191,8 +197,9 @@ class TextNode final : public Node {
   }
 
   std::string text_;
+  // Only localisable texts have arguments; most texts have none, and texts are many.
+  std::unique_ptr<const std::vector<std::string>> arguments_;
   bool localized_;
-  std::vector<std::string> arguments_;
 };
 
 }  // namespace

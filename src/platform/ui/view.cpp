@@ -3,7 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "platform/ui/detail/node.hpp"
 #include "platform/ui/group.hpp"
@@ -25,8 +31,7 @@ class EmptyNode final : public Node {
 class GroupNode final : public Node {
  public:
   explicit GroupNode(std::vector<View> children)
-      : children_(std::move(children)),
-        asStack_(VStack(HorizontalAlignment::center, std::nullopt, children_)) {}
+      : list_(flattenChildren(std::move(children))), asStack_(groupStack(list_.views())) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     return sizeOf(asStack_, proposal, context);
@@ -39,18 +44,19 @@ class GroupNode final : public Node {
                                       const LayoutContext& context) const override {
     return baselineOf(asStack_, proposal, context);
   }
-  const std::vector<View>* groupChildren() const override { return &children_; }
+  const std::vector<View>* groupChildren() const override { return &list_.views(); }
 
  private:
-  std::vector<View> children_;
-  View asStack_;
+  ChildList list_;  // flattened
+  View asStack_;    // lays out list_, which it borrows
 };
 
-// Changes the context (environment, legend visibility) for its subtree; otherwise invisible.
+// Changes the context for its subtree; otherwise invisible. What it changes comes from
+// `Change`, called as change(LayoutContext&).
+template <class Change>
 class ContextNode final : public Node {
  public:
-  ContextNode(View child, std::function<void(LayoutContext&)> change)
-      : child_(std::move(child)), change_(std::move(change)) {}
+  ContextNode(View child, Change change) : child_(std::move(child)), change_(std::move(change)) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     return sizeOf(child_, proposal, changed(context));
@@ -65,6 +71,11 @@ class ContextNode final : public Node {
   }
   bool isSpacer() const override { return child_.node().isSpacer(); }
 
+  const View& child() const { return child_; }
+  const Change& change() const { return change_; }
+  // Only for a node that nobody else holds yet, made non-const.
+  Change& mutableChange() { return change_; }
+
  private:
   LayoutContext changed(const LayoutContext& context) const {
     LayoutContext inner = derive(context, this);
@@ -73,8 +84,74 @@ class ContextNode final : public Node {
   }
 
   View child_;
-  std::function<void(LayoutContext&)> change_;
+  Change change_;
 };
+
+// Any change to the environment, as a function.
+struct EnvironmentChange {
+  std::function<void(Environment&)> change;
+  void operator()(LayoutContext& context) const { change(context.env); }
+};
+
+}  // namespace
+
+// The inherited settings that modifiers set for a subtree. Consecutive setting modifiers
+// share one node holding them all; `set` says which of them it holds.
+struct InheritedSettings {
+  enum Field : std::uint8_t {
+    kFont = 1 << 0,
+    kForegroundStyle = 1 << 1,
+    kLineLimit = 1 << 2,
+    kTruncationMode = 1 << 3,
+    kMinimumScaleFactor = 1 << 4,
+    kKerning = 1 << 5,
+    kChartLegend = 1 << 6,
+  };
+
+  std::uint8_t set = 0;
+  Font font;
+  StyleName foregroundStyle = StyleName::primary;
+  TruncationMode truncationMode = TruncationMode::tail;
+  Visibility chartLegend = Visibility::automatic;
+  int lineLimit = 0;  // 0: no limit
+  double minimumScaleFactor = 1;
+  double kerning = 0;
+
+  bool has(Field field) const { return (set & field) != 0; }
+
+  void operator()(LayoutContext& context) const {
+    Environment& env = context.env;
+    if (has(kFont)) env.font = font;
+    if (has(kForegroundStyle)) env.foregroundStyle = foregroundStyle;
+    if (has(kLineLimit))
+      env.lineLimit = lineLimit > 0 ? std::optional<int>(lineLimit) : std::nullopt;
+    if (has(kTruncationMode)) env.truncationMode = truncationMode;
+    if (has(kMinimumScaleFactor)) env.minimumScaleFactor = minimumScaleFactor;
+    if (has(kKerning)) env.kerning = kerning;
+    if (has(kChartLegend)) context.chartLegend = chartLegend;
+  }
+};
+
+namespace {
+
+// `inner` applied after `outer`: what inner sets wins.
+InheritedSettings merged(const InheritedSettings& outer, const InheritedSettings& inner) {
+  InheritedSettings result = outer;
+  result.set |= inner.set;
+  if (inner.has(InheritedSettings::kFont)) result.font = inner.font;
+  if (inner.has(InheritedSettings::kForegroundStyle))
+    result.foregroundStyle = inner.foregroundStyle;
+  if (inner.has(InheritedSettings::kLineLimit)) result.lineLimit = inner.lineLimit;
+  if (inner.has(InheritedSettings::kTruncationMode)) result.truncationMode = inner.truncationMode;
+  if (inner.has(InheritedSettings::kMinimumScaleFactor))
+    result.minimumScaleFactor = inner.minimumScaleFactor;
+  if (inner.has(InheritedSettings::kKerning)) result.kerning = inner.kerning;
+  if (inner.has(InheritedSettings::kChartLegend)) result.chartLegend = inner.chartLegend;
+  return result;
+}
+
+using SettingsNode = ContextNode<InheritedSettings>;
+using EnvironmentNode = ContextNode<EnvironmentChange>;
 
 // What both kinds of frame share: the child is offered a proposal of the frame's making and
 // aligned inside the frame's own size.
@@ -119,24 +196,34 @@ class FixedFrameNode final : public FrameNode {
         height_(finiteLength(spec.height)) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    if (width_ && height_) return {*width_, *height_};
+    const auto width = length(width_);
+    const auto height = length(height_);
+    if (width && height) return {*width, *height};
     const Size child = sizeOf(child_, childProposal(proposal), context);
-    return {width_.value_or(child.width), height_.value_or(child.height)};
+    return {width.value_or(child.width), height.value_or(child.height)};
   }
 
  private:
-  static std::optional<double> finiteLength(std::optional<double> length) {
+  // Lengths are kept as plain doubles, NaN for none: frames are many, and this keeps the node
+  // small.
+  static double finiteLength(std::optional<double> length) {
     const auto clean = sanitizeLength(length);
-    if (clean && std::isinf(*clean)) return std::nullopt;
-    return clean;
+    if (!clean || std::isinf(*clean)) return std::numeric_limits<double>::quiet_NaN();
+    return *clean;
+  }
+  static std::optional<double> length(double stored) {
+    if (std::isnan(stored)) return std::nullopt;
+    return stored;
   }
 
   ProposedSize childProposal(const ProposedSize& proposal) const override {
-    return {width_ ? width_ : proposal.width, height_ ? height_ : proposal.height};
+    const auto width = length(width_);
+    const auto height = length(height_);
+    return {width ? width : proposal.width, height ? height : proposal.height};
   }
 
-  std::optional<double> width_;
-  std::optional<double> height_;
+  double width_;   // NaN: none
+  double height_;  // NaN: none
 };
 
 // The minimum and maximum of one axis of a flexible frame.
@@ -301,19 +388,39 @@ class ContainerBackgroundNode final : public Node {
 
 }  // namespace
 
-std::vector<View> flattenChildren(const std::vector<View>& children) {
-  std::vector<View> flat;
-  flat.reserve(children.size());
+ChildList flattenChildren(std::vector<View> children) {
+  // Group lists are flat already: splicing them in needs no recursion.
+  std::size_t kept = 0;   // children that are not empty
+  std::size_t total = 0;  // views in the flattened list
+  const View* group = nullptr;
   for (const View& child : children) {
     if (child.node().isEmpty()) continue;
+    ++kept;
     if (const auto* members = child.node().groupChildren()) {
-      for (View& member : flattenChildren(*members))
-        flat.push_back(std::move(member));
+      total += members->size();
+      group = &child;
+    } else {
+      ++total;
+    }
+  }
+  if (!group) {
+    if (kept < children.size())
+      std::erase_if(children, [](const View& child) { return child.node().isEmpty(); });
+    return ChildList(std::move(children));
+  }
+  if (kept == 1) return ChildList::of(*group);
+
+  std::vector<View> flat;
+  flat.reserve(total);
+  for (View& child : children) {
+    if (child.node().isEmpty()) continue;
+    if (const auto* members = child.node().groupChildren()) {
+      flat.insert(flat.end(), members->begin(), members->end());
       continue;
     }
-    flat.push_back(child);
+    flat.push_back(std::move(child));
   }
-  return flat;
+  return ChildList(std::move(flat));
 }
 
 Fill fillFor(StyleName style, const LayoutContext& context) {
@@ -328,19 +435,6 @@ PlacedNode placedNode(const char* kind, const Rect& frame) {
 }
 
 }  // namespace detail
-
-namespace {
-
-View contextModifier(const View& view, std::function<void(detail::LayoutContext&)> change) {
-  return View(std::make_shared<detail::ContextNode>(view, std::move(change)));
-}
-
-View environmentModifier(const View& view, std::function<void(Environment&)> change) {
-  return contextModifier(
-      view, [change = std::move(change)](detail::LayoutContext& context) { change(context.env); });
-}
-
-}  // namespace
 
 View EmptyView() {
   static const auto empty = std::make_shared<const detail::EmptyNode>();
@@ -357,7 +451,8 @@ View::View(std::shared_ptr<const detail::Node> node) : node_(std::move(node)) {
   if (!node_) node_ = EmptyView().node_;
 }
 
-View View::modified(const std::function<View(const View&)>& wrap) const {
+template <class Wrap>
+View View::modified(const Wrap& wrap) const {
   if (node_->isEmpty()) return *this;
   if (const auto* members = node_->groupChildren()) {
     std::vector<View> wrapped;
@@ -369,44 +464,144 @@ View View::modified(const std::function<View(const View&)>& wrap) const {
   return wrap(*this);
 }
 
+View View::inherited(const detail::InheritedSettings& settings) const& {
+  return modified([&](const View& view) {
+    const detail::Node& node = view.node();
+    if (typeid(node) == typeid(detail::SettingsNode)) {
+      // Settings right around this view: one node with both, the inner values winning.
+      const auto& inner = static_cast<const detail::SettingsNode&>(node);
+      return View(std::make_shared<detail::SettingsNode>(inner.child(),
+                                                         detail::merged(settings, inner.change())));
+    }
+    return View(std::make_shared<detail::SettingsNode>(view, settings));
+  });
+}
+
+View View::inherited(const detail::InheritedSettings& settings) && {
+  if (node_.use_count() == 1 && typeid(*node_) == typeid(detail::SettingsNode)) {
+    // Nobody else can see this node: merge into it rather than build a new one. It was made
+    // non-const (above), so changing it is allowed.
+    auto& node =
+        const_cast<detail::SettingsNode&>(static_cast<const detail::SettingsNode&>(*node_));
+    node.mutableChange() = detail::merged(settings, node.change());
+    return std::move(*this);
+  }
+  return inherited(settings);
+}
+
 View View::transformEnvironment(std::function<void(Environment&)> change) const {
   if (!change) return *this;
-  return modified([&](const View& view) { return environmentModifier(view, change); });
-}
-
-View View::font(Font value) const {
-  return transformEnvironment([value](Environment& env) { env.font = value; });
-}
-
-View View::foregroundStyle(StyleName style) const {
-  return transformEnvironment([style](Environment& env) { env.foregroundStyle = style; });
-}
-
-View View::lineLimit(std::optional<int> lines) const {
-  if (lines && *lines < 1) lines.reset();
-  return transformEnvironment([lines](Environment& env) { env.lineLimit = lines; });
-}
-
-View View::truncationMode(TruncationMode mode) const {
-  return transformEnvironment([mode](Environment& env) { env.truncationMode = mode; });
-}
-
-View View::minimumScaleFactor(double factor) const {
-  if (!(factor > 0)) factor = 1;  // NaN, zero and negatives: no shrinking
-  factor = std::min(factor, 1.0);
-  return transformEnvironment([factor](Environment& env) { env.minimumScaleFactor = factor; });
-}
-
-View View::kerning(double points) const {
-  if (!std::isfinite(points)) points = 0;
-  return transformEnvironment([points](Environment& env) { env.kerning = points; });
-}
-
-View View::chartLegend(Visibility visibility) const {
-  return modified([visibility](const View& view) {
-    return contextModifier(
-        view, [visibility](detail::LayoutContext& context) { context.chartLegend = visibility; });
+  return modified([&](const View& view) {
+    return View(
+        std::make_shared<const detail::EnvironmentNode>(view, detail::EnvironmentChange{change}));
   });
+}
+
+namespace {
+
+using detail::InheritedSettings;
+
+InheritedSettings fontSetting(Font value) {
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kFont;
+  settings.font = value;
+  return settings;
+}
+
+InheritedSettings foregroundStyleSetting(StyleName style) {
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kForegroundStyle;
+  settings.foregroundStyle = style;
+  return settings;
+}
+
+InheritedSettings lineLimitSetting(std::optional<int> lines) {
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kLineLimit;
+  settings.lineLimit = lines && *lines >= 1 ? *lines : 0;
+  return settings;
+}
+
+InheritedSettings truncationModeSetting(TruncationMode mode) {
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kTruncationMode;
+  settings.truncationMode = mode;
+  return settings;
+}
+
+InheritedSettings minimumScaleFactorSetting(double factor) {
+  if (!(factor > 0)) factor = 1;  // NaN, zero and negatives: no shrinking
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kMinimumScaleFactor;
+  settings.minimumScaleFactor = std::min(factor, 1.0);
+  return settings;
+}
+
+InheritedSettings kerningSetting(double points) {
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kKerning;
+  settings.kerning = std::isfinite(points) ? points : 0;
+  return settings;
+}
+
+InheritedSettings chartLegendSetting(Visibility visibility) {
+  InheritedSettings settings;
+  settings.set = InheritedSettings::kChartLegend;
+  settings.chartLegend = visibility;
+  return settings;
+}
+
+}  // namespace
+
+// Each setting modifier twice: on a view that others may hold, and on a temporary one, whose
+// settings node (when it has one) can take the new setting in place.
+View View::font(Font value) const& {
+  return inherited(fontSetting(value));
+}
+View View::font(Font value) && {
+  return std::move(*this).inherited(fontSetting(value));
+}
+
+View View::foregroundStyle(StyleName style) const& {
+  return inherited(foregroundStyleSetting(style));
+}
+View View::foregroundStyle(StyleName style) && {
+  return std::move(*this).inherited(foregroundStyleSetting(style));
+}
+
+View View::lineLimit(std::optional<int> lines) const& {
+  return inherited(lineLimitSetting(lines));
+}
+View View::lineLimit(std::optional<int> lines) && {
+  return std::move(*this).inherited(lineLimitSetting(lines));
+}
+
+View View::truncationMode(TruncationMode mode) const& {
+  return inherited(truncationModeSetting(mode));
+}
+View View::truncationMode(TruncationMode mode) && {
+  return std::move(*this).inherited(truncationModeSetting(mode));
+}
+
+View View::minimumScaleFactor(double factor) const& {
+  return inherited(minimumScaleFactorSetting(factor));
+}
+View View::minimumScaleFactor(double factor) && {
+  return std::move(*this).inherited(minimumScaleFactorSetting(factor));
+}
+
+View View::kerning(double points) const& {
+  return inherited(kerningSetting(points));
+}
+View View::kerning(double points) && {
+  return std::move(*this).inherited(kerningSetting(points));
+}
+
+View View::chartLegend(Visibility visibility) const& {
+  return inherited(chartLegendSetting(visibility));
+}
+View View::chartLegend(Visibility visibility) && {
+  return std::move(*this).inherited(chartLegendSetting(visibility));
 }
 
 View View::frame(const FixedFrame& spec) const {

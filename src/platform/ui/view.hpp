@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/ui/alignment.hpp"
 #include "platform/ui/color.hpp"
@@ -19,7 +20,8 @@ namespace halyard::ui {
 
 namespace detail {
 class Node;
-}
+struct InheritedSettings;
+}  // namespace detail
 
 // frame(width:height:alignment:): proposes exactly the given lengths to the content and takes
 // them; an absent length passes the parent's proposal through and takes the content's length.
@@ -49,15 +51,24 @@ class View {
   View();
   explicit View(std::shared_ptr<const detail::Node> node);
 
-  // Inherited text and style settings; inner values win.
-  View font(Font value) const;
-  View foregroundStyle(StyleName style) const;
-  View fill(StyleName style) const { return foregroundStyle(style); }  // for shapes
-  View lineLimit(std::optional<int> lines) const;                      // < 1: no limit
-  View truncationMode(TruncationMode mode) const;
-  View minimumScaleFactor(double factor) const;  // clamped to (0, 1]
-  View kerning(double points) const;
-  View chartLegend(Visibility visibility) const;
+  // Inherited text and style settings; inner values win. Consecutive settings share one
+  // node; on a temporary view they go into its settings node, when nobody else holds it.
+  View font(Font value) const&;
+  View font(Font value) &&;
+  View foregroundStyle(StyleName style) const&;
+  View foregroundStyle(StyleName style) &&;
+  View fill(StyleName style) const& { return foregroundStyle(style); }  // for shapes
+  View fill(StyleName style) && { return std::move(*this).foregroundStyle(style); }
+  View lineLimit(std::optional<int> lines) const&;  // < 1: no limit
+  View lineLimit(std::optional<int> lines) &&;
+  View truncationMode(TruncationMode mode) const&;
+  View truncationMode(TruncationMode mode) &&;
+  View minimumScaleFactor(double factor) const&;  // clamped to (0, 1]
+  View minimumScaleFactor(double factor) &&;
+  View kerning(double points) const&;
+  View kerning(double points) &&;
+  View chartLegend(Visibility visibility) const&;
+  View chartLegend(Visibility visibility) &&;
   // Any other change to the environment of this subtree.
   View transformEnvironment(std::function<void(Environment&)> change) const;
 
@@ -81,7 +92,12 @@ class View {
   const detail::Node& node() const { return *node_; }
 
  private:
-  View modified(const std::function<View(const View&)>& wrap) const;
+  // `wrap` applied to this view, or to each member of a group.
+  template <class Wrap>
+  View modified(const Wrap& wrap) const;
+  // This view under `settings`; merges with settings directly around it.
+  View inherited(const detail::InheritedSettings& settings) const&;
+  View inherited(const detail::InheritedSettings& settings) &&;
 
   std::shared_ptr<const detail::Node> node_;
 };

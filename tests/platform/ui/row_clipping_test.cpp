@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "layout_helpers.hpp"
 #include "platform/ui/ui.hpp"
 
@@ -41,6 +44,27 @@ TEST(RowClipping, NestedSectionsGiveUpTheirOwnRows) {
     }
     EXPECT_LE(outer.frame.height, c.height);
   }
+}
+
+// A list far longer than what fits: every row is built, only the leading rows that fit are
+// laid out, and the whole tree goes away without trouble.
+TEST(RowClipping, VeryLongListShowsWhatFits) {
+  std::vector<int> numbers(100000);
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    numbers[i] = static_cast<int>(i);
+  const PlacedNode root = run(
+      RowClippingVStack(HorizontalAlignment::leading, 0,
+                        {ForEach(numbers,
+                                 [](int n) {
+                                   return HStack({Text(std::to_string(n)).font(Font::caption2()),
+                                                  box(10, 12)})
+                                       .padding(Edge::vertical, 1);
+                                 })})
+          .frame(FlexFrame{.maxHeight = infinity, .alignment = Alignment::top}),
+      {100, 140});
+  const PlacedNode& stack = testing::at(root, {0});
+  ASSERT_EQ(stack.children.size(), 10U);  // rows of 14 points
+  EXPECT_EQ(testing::at(stack, {9, 0, 0}).text->spec.text, "9");
 }
 
 }  // namespace

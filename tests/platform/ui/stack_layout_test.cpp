@@ -208,6 +208,36 @@ TEST(Stacks, ModifierOnGroupAppliesToEachChild) {
   EXPECT_DOUBLE_EQ(root.frame.height, 30);
 }
 
+// Groups inside groups, empty views among them and a group as a stack's only child all come
+// out as the same flat list of children, in a stack and on their own.
+TEST(Stacks, NestedGroupsFlattenInOrder) {
+  const View nested = Group(
+      {Group({box(10, 1), EmptyView(), box(10, 2)}), EmptyView(), Group({box(10, 3)}), box(10, 4)});
+  const std::vector<View> layouts = {
+      VStack(HorizontalAlignment::leading, 0, {nested}),
+      VStack(HorizontalAlignment::leading, 0, {EmptyView(), nested, EmptyView()}),
+      VStack(HorizontalAlignment::leading, 0, {Group({nested})}),
+  };
+  for (const View& view : layouts) {
+    const PlacedNode root = run(view, {100, 100});
+    ASSERT_EQ(root.children.size(), 4U);
+    for (std::size_t i = 0; i < 4; ++i)
+      EXPECT_DOUBLE_EQ(root.children[i].frame.height, static_cast<double>(i + 1));
+    EXPECT_DOUBLE_EQ(root.frame.height, 10);
+  }
+  // On its own, a group is a VStack with the default spacing.
+  const PlacedNode alone = run(nested, {100, 100});
+  EXPECT_EQ(alone.kind, "VStack");
+  ASSERT_EQ(alone.children.size(), 4U);
+  EXPECT_DOUBLE_EQ(alone.frame.height, 10 + 3 * defaultSpacing);
+  // A modifier on the nested group reaches every member.
+  const PlacedNode padded =
+      run(VStack(HorizontalAlignment::leading, 0, {nested.padding(Edge::top, 1)}), {100, 100});
+  ASSERT_EQ(padded.children.size(), 4U);
+  for (const PlacedNode& child : padded.children)
+    EXPECT_EQ(child.kind, "Padding");
+}
+
 // Odd proposals and odd lengths end in a sane tree, never NaN, infinity or a hang.
 TEST(Stacks, DegenerateInputsGiveSaneTrees) {
   const double nan = std::numeric_limits<double>::quiet_NaN();

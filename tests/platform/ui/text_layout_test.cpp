@@ -105,6 +105,41 @@ TEST(TextEnvironment, InheritedSettingsReachTextAndInnerOnesWin) {
   EXPECT_DOUBLE_EQ(testing::at(root, {0}).frame.width, 11.4);
 }
 
+// Consecutive settings share one node: the innermost value of each setting still wins, also
+// one that clears a value, and adding settings to a view never changes that view.
+TEST(TextEnvironment, ChainedSettingsKeepInnerValuesAndLeaveSharedViewsAlone) {
+  const PlacedNode chained = run(Text("abc")
+                                     .lineLimit(0)
+                                     .font(Font::caption2())
+                                     .lineLimit(1)
+                                     .font(Font::title())
+                                     .foregroundStyle(StyleName::blue)
+                                     .foregroundStyle(StyleName::red),
+                                 {200, 200});
+  ASSERT_TRUE(chained.text);
+  EXPECT_DOUBLE_EQ(chained.text->spec.pointSize, 10);
+  EXPECT_FALSE(chained.text->spec.lineLimit);
+  EXPECT_EQ(chained.text->color.style, StyleName::blue);
+
+  const View base = Text("abc").font(Font::caption2()).kerning(0.5);
+  const View blue = base.foregroundStyle(StyleName::blue);
+  const View red = base.foregroundStyle(StyleName::red).font(Font::title());
+  View moved = base;
+  const View green = std::move(moved).foregroundStyle(StyleName::green);
+  const PlacedNode root =
+      run(VStack(HorizontalAlignment::leading, 0, {base, blue, red, green}), {200, 200});
+  ASSERT_EQ(root.children.size(), 4U);
+  const StyleName styles[] = {StyleName::primary, StyleName::blue, StyleName::red,
+                              StyleName::green};
+  for (std::size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    const PlacedText& text = *testing::at(root, {i}).text;
+    EXPECT_EQ(text.color.style, styles[i]);
+    EXPECT_DOUBLE_EQ(text.spec.pointSize, 10);
+    EXPECT_DOUBLE_EQ(text.spec.kerning, 0.5);
+  }
+}
+
 TEST(TextEnvironment, BadValuesFromTheHostFallBack) {
   Environment env;
   env.minimumScaleFactor = std::numeric_limits<double>::quiet_NaN();

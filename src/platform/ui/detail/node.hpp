@@ -5,9 +5,11 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <memory_resource>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/alignment.hpp"
@@ -62,8 +64,38 @@ class Node {
   virtual bool yieldsLength(Axis /*axis*/) const { return false; }
   // Empty views take no room and no spacing in stacks.
   virtual bool isEmpty() const { return false; }
-  // A group's children are spliced into the stack that holds it.
+  // A group's children, already flattened, are spliced into the stack that holds it.
   virtual const std::vector<View>* groupChildren() const { return nullptr; }
+};
+
+// The children a node holds: a vector of its own, or the children of a group, kept alive by
+// holding the group, or (for a node that a group owns) the group's children as they are. Long
+// lists in groups are thus never copied.
+class ChildList {
+ public:
+  explicit ChildList(std::vector<View> own) : own_(std::move(own)) {}
+  // The children of `group`, which must be a group.
+  static ChildList of(View group) {
+    ChildList list;
+    list.shared_ = group.node().groupChildren();
+    list.owner_ = std::move(group);
+    return list;
+  }
+  // `views`, owned by whoever owns the node that holds this list.
+  static ChildList borrowed(const std::vector<View>& views) {
+    ChildList list;
+    list.shared_ = &views;
+    return list;
+  }
+
+  const std::vector<View>& views() const { return shared_ ? *shared_ : own_; }
+
+ private:
+  ChildList() = default;
+
+  std::vector<View> own_;
+  View owner_;
+  const std::vector<View>* shared_ = nullptr;
 };
 
 // splitmix64's finaliser: spreads every input bit over the whole result.
@@ -182,8 +214,14 @@ inline double alignOffset(VerticalAlignment alignment, double room, double child
   return 0;
 }
 
-// A stack's children with groups spliced in and empty views left out.
-std::vector<View> flattenChildren(const std::vector<View>& children);
+// A stack's children with groups spliced in and empty views left out. Children without
+// groups or empty views are kept as they are, and a group as the only child lends its list:
+// neither copies a view.
+ChildList flattenChildren(std::vector<View> children);
+
+// How a group is laid out on its own: a centred VStack with the default spacing over the
+// group's (flattened) children, which the group owns and outlive the stack.
+View groupStack(const std::vector<View>& children);
 
 // The fill for a style in the context's appearance.
 Fill fillFor(StyleName style, const LayoutContext& context);
