@@ -22,8 +22,12 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Draws the widget for this user's snapshot file (the placeholder when there is none), in
+# every supported family, into $(BUILD)/pictures.
 run: build
-	$(BUILD)/src/widget/halyard-widget timeline
+	@mkdir -p $(BUILD)/pictures
+	$(BUILD)/src/widget/halyard-widget render -o $(BUILD)/pictures
+	@echo "The widget's pictures are in $(BUILD)/pictures/"
 
 # The unit tests; in CI also the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the one-time initialisations under ThreadSanitizer, and every
