@@ -48,6 +48,12 @@ ByteCountFormatter::ByteCountFormatter(const std::string& locale) : impl_(new Im
             .precision(icu::number::Precision::maxFraction(digits))
             .roundingMode(UNUM_ROUND_HALFEVEN)
             .grouping(UNUM_GROUPING_AUTO);
+    // ICU compiles a formatter on one of its first uses; doing that here, while the
+    // formatter is still this thread's alone, leaves nothing to change once it is shared.
+    for (int warm = 0; warm < 4; ++warm) {
+      UErrorCode status = U_ZERO_ERROR;
+      impl_->numbers[static_cast<std::size_t>(digits)].formatDouble(1.5, status);
+    }
   }
 }
 
@@ -95,7 +101,16 @@ RelativeDateFormatter::RelativeDateFormatter(const std::string& locale) : impl_(
   UErrorCode status = U_ZERO_ERROR;
   impl_->formatter = std::make_unique<icu::RelativeDateTimeFormatter>(
       impl_->locale, nullptr, UDAT_STYLE_NARROW, UDISPCTX_CAPITALIZATION_NONE, status);
-  if (U_FAILURE(status)) impl_->formatter.reset();
+  if (U_FAILURE(status)) {
+    impl_->formatter.reset();
+    return;
+  }
+  // As for byte counts: let ICU compile its number formatting before the formatter is shared.
+  for (int warm = 0; warm < 4; ++warm) {
+    icu::UnicodeString ignored;
+    status = U_ZERO_ERROR;
+    impl_->formatter->formatNumeric(2, UDAT_REL_UNIT_HOUR, ignored, status);
+  }
 }
 
 RelativeDateFormatter::~RelativeDateFormatter() = default;

@@ -20,7 +20,19 @@ host::StaticConfiguration<HalyardWidgetProvider> HalyardOverviewWidget::body() c
       .supportedFamilies({host::WidgetFamily::systemMedium, host::WidgetFamily::systemLarge})
       .entryJson([](const HalyardWidgetEntry& entry) {
         return nlohmann::ordered_json{{"snapshot", encodeSnapshot(entry.snapshot)}};
-      });
+      })
+      .entryWire(
+          [](const HalyardWidgetEntry& entry) {
+            return nlohmann::ordered_json{
+                {"snapshot", encodeSnapshot(entry.snapshot, DatePrecision::microseconds)}};
+          },
+          [](Date date, const nlohmann::ordered_json& wire) -> std::optional<HalyardWidgetEntry> {
+            if (!wire.is_object() || !wire.contains("snapshot")) return std::nullopt;
+            DecodeResult snapshot = decodeSnapshot(wire["snapshot"].dump());
+            if (!snapshot) return std::nullopt;
+            return HalyardWidgetEntry{date, std::move(snapshot).snapshot()};
+          })
+      .readableFile([] { return std::optional<std::string>(WidgetSnapshot::fileURL()); });
 }
 
 std::vector<host::WidgetDescriptor> HalyardWidgetBundle::body() const {

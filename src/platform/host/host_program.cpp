@@ -1,10 +1,12 @@
 #include "platform/host/host_program.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 
 #include <ostream>
 
+#include "platform/host/extension.hpp"
 #include "platform/host/run_command.hpp"
 #include "platform/host/widget_renderer.hpp"
 #include "platform/render/pango_text_measurer.hpp"
@@ -12,6 +14,15 @@
 namespace halyard::host {
 
 namespace {
+
+// This program's own file, to start extension processes from; empty when unknown.
+std::string selfExecutable() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
+  path.resize(static_cast<std::size_t>(length));
+  return path;
+}
 
 std::string formatDate(Date date) {
   // RFC 3339 in UTC with milliseconds, as every JSON the program prints.
@@ -66,11 +77,44 @@ struct HostProgram::Commands {
 
 HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
     : info_(std::move(info)),
-      widgets_(std::move(widgets)),
+      local_(std::move(widgets)),
       commands_(std::make_unique<Commands>(info_)) {
   CLI::App& app = commands_->app;
   app.set_version_flag("--version", info_.program + " " + info_.version);
   app.require_subcommand(1);
+
+  // The host asks every widget through extension processes of this same program; an
+  // executable it cannot name leaves the widgets in the host's process.
+  const std::string self = selfExecutable();
+  for (const auto& widget : local_) {
+    widgets_.push_back(self.empty() ? widget : isolatedDescriptor(widget, self));
+  }
+
+  // Extension mode (hidden): answer one request for the first widget, confined.
+  struct ExtensionOptions {
+    std::string request = "timeline";
+    std::string family = "systemMedium";
+    bool preview = false;
+  };
+  auto extension = std::make_shared<ExtensionOptions>();
+  CLI::App* extensionCommand =
+      addCommand(kExtensionCommand, "", [this, extension](std::ostream& out, std::ostream& err) {
+        const auto family = familyFromName(extension->family);
+        if (local_.empty() || !family) {
+          err << info_.program << ": " << kExtensionCommand << ": bad request\n";
+          return static_cast<int>(kExitUsage);
+        }
+        return serveExtension(
+            local_.front(),
+            extension->request == "snapshot" ? ExtensionRequest::snapshot
+                                             : ExtensionRequest::timeline,
+            TimelineProviderContext{*family, extension->preview, familySize(*family)}, out);
+      });
+  extensionCommand->group("");
+  extensionCommand->add_option("REQUEST", extension->request)
+      ->check(CLI::IsMember({"timeline", "snapshot"}));
+  extensionCommand->add_option("--family", extension->family);
+  extensionCommand->add_flag("--preview", extension->preview);
 
   // describe
   auto describeJson = std::make_shared<bool>(false);
@@ -122,7 +166,8 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
     nlohmann::ordered_json json{{"date", formatDate(entry.date)}};
     const nlohmann::ordered_json fields = entry.json();
     if (fields.is_object()) {
-      for (const auto& [key, value] : fields.items()) json[key] = value;
+      for (const auto& [key, value] : fields.items())
+        json[key] = value;
     }
     return json;
   };
@@ -275,7 +320,14 @@ int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::
     return kExitUsage;
   }
   for (auto& [command, handler] : commands_->commands) {
-    if (command->parsed()) return handler(out, err);
+    if (!command->parsed()) continue;
+    const std::string name = command->get_name();
+    if (name == "timeline" || name == "snapshot" || name == "render" || name == "run") {
+      if (const auto why = confinementUnavailable()) {
+        err << info_.program << ": " << *why << ": the widget reads its file unconfined\n";
+      }
+    }
+    return handler(out, err);
   }
   return kExitUsage;
 }

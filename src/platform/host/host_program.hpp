@@ -43,6 +43,7 @@ class HostProgram {
   HostProgram& operator=(const HostProgram&) = delete;
 
   const HostInfo& info() const { return info_; }
+  // The widgets as the host's commands ask them: through extension processes.
   const std::vector<WidgetDescriptor>& widgets() const { return widgets_; }
 
   // Adds a command of the program's own; `run` is called when it is chosen.
@@ -54,7 +55,8 @@ class HostProgram {
  private:
   struct Commands;
   HostInfo info_;
-  std::vector<WidgetDescriptor> widgets_;
+  std::vector<WidgetDescriptor> local_;    // answering in this process
+  std::vector<WidgetDescriptor> widgets_;  // answering through extension processes
   std::unique_ptr<Commands> commands_;
 };
 

@@ -1,0 +1,180 @@
+// Whatever lies at the snapshot path, the program comes back promptly: with the file's data
+// when it decodes, with the placeholder otherwise. Each case runs the real program in a
+// private mount namespace whose home directory is a fresh temporary one, so that the user's
+// own files are never touched.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+
+#include "snapshot/snapshot_file.hpp"
+#include "test_support.hpp"
+
+namespace halyard {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs halyard-widget with `arguments`, with `home` mounted over the account's home
+// directory, for at most `seconds`.
+Outcome runWithHome(const std::string& home, const std::string& arguments, int seconds = 20) {
+  testing::TempDir capture;
+  const std::string command = "timeout -s KILL " + std::to_string(seconds) +
+                              " unshare --mount --map-root-user sh -c 'mount --bind \"$0\" "
+                              "\"$(getent passwd \"$(id -u)\" | cut -d: -f6)\" && exec \"$@\"' '" +
+                              home + "' " + HALYARD_WIDGET_BINARY + " " + arguments + " >" +
+                              capture.file("out") + " 2>" + capture.file("err") + " </dev/null";
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(capture.file("out")),
+          testing::readFile(capture.file("err"))};
+}
+
+bool namespacesWork() {
+  testing::TempDir home;
+  return runWithHome(home.path().string(), "describe").status == 0;
+}
+
+class HostileFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!namespacesWork()) GTEST_SKIP() << "no private mount namespaces here (unshare)";
+    directory_ = home_.path() / "Library/Application Support/Halyard";
+    fs::create_directories(directory_);
+  }
+  std::string snapshotPath() const { return (directory_ / "widget-snapshot.json").string(); }
+
+  // The snapshot the `timeline` command answers with; fails the test when it is slow,
+  // fails, or prints something that is not a timeline.
+  nlohmann::json timelineSnapshot() {
+    const Outcome run = runWithHome(home_.path().string(), "timeline");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto doc = nlohmann::json::parse(run.out, nullptr, false);
+    if (doc.is_discarded() || !doc.contains("entries")) {
+      ADD_FAILURE() << "not a timeline: " << run.out.substr(0, 200);
+      return {};
+    }
+    return doc["entries"][0]["snapshot"];
+  }
+
+  testing::TempDir home_;
+  fs::path directory_;
+};
+
+bool isPlaceholder(const nlohmann::json& snapshot) {
+  return snapshot.value("repoCount", -1) == 0 && snapshot["byProvider"].empty() &&
+         !snapshot.contains("nextBackup");
+}
+
+TEST_F(HostileFiles, ThingsThatAreNotADocumentGiveThePlaceholder) {
+  const std::string path = snapshotPath();
+  const std::string example = testing::readFile(testing::sourcePath("examples/full.json"));
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+  };
+  const Case cases[] = {
+      {"missing", [] {}},
+      {"empty file", [&] { testing::writeFile(path, ""); }},
+      {"truncated document",
+       [&] { testing::writeFile(path, example.substr(0, example.size() / 2)); }},
+      {"directory", [&] { fs::create_directory(path); }},
+      {"fifo without a writer", [&] { ::mkfifo(path.c_str(), 0600); }},
+      {"link to /dev/zero", [&] { fs::create_symlink("/dev/zero", path); }},
+      {"link to /dev/urandom", [&] { fs::create_symlink("/dev/urandom", path); }},
+      {"dangling link", [&] { fs::create_symlink(path + ".nowhere", path); }},
+      {"link loop", [&] { fs::create_symlink(path, path); }},
+      {"invalid UTF-8 in an ignored member",
+       [&] { testing::writeFile(path, "{\"x\":\"\xff\xfe\"," + example.substr(1)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(path);
+    c.make();
+    EXPECT_TRUE(isPlaceholder(timelineSnapshot()));
+  }
+}
+
+TEST_F(HostileFiles, AFifoWithAWriterThatNeverStops) {
+  const std::string path = snapshotPath();
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    ::execl("/bin/sh", "sh", "-c", ("exec yes '[' > '" + path + "'").c_str(), nullptr);
+    ::_exit(127);
+  }
+  EXPECT_TRUE(isPlaceholder(timelineSnapshot()));
+  ::kill(writer, SIGKILL);
+  ::waitpid(writer, nullptr, 0);
+}
+
+TEST_F(HostileFiles, StrangeButValidDocumentsAreShownAsTheyAre) {
+  nlohmann::json doc =
+      nlohmann::json::parse(testing::readFile(testing::sourcePath("examples/full.json")));
+  doc["deep"] = nlohmann::json::parse(std::string(2000, '[') + std::string(2000, ']'));
+  doc["byProvider"][0]["label"] = "\x01\x02\t\n\x1b[31m rojo";
+  doc["byProvider"][1]["label"] = "<b>negrita</b> &amp; <span foreground='red'>x</span>";
+  doc["topRepos"][0]["name"] = "\u202eevil\u202c \u2067x\u2069";
+  doc["topRepos"][1]["name"] = std::string(10000, 'n');
+  testing::writeFile(snapshotPath(), doc.dump());
+  const nlohmann::json shown = timelineSnapshot();
+  EXPECT_EQ(shown["byProvider"][1]["label"], doc["byProvider"][1]["label"]);
+  EXPECT_EQ(shown["topRepos"][1]["name"].get<std::string>().size(), 10000u);
+  for (const char* family : {"medium", "large"}) {
+    testing::TempDir out;
+    const Outcome render =
+        runWithHome(home_.path().string(),
+                    std::string("render --family ") + family + " -o '" + out.file("w.png") + "'");
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_GT(fs::file_size(out.file("w.png")), 1000u);
+  }
+}
+
+// Read whole, as designed, and decoded within this machine's memory.
+TEST_F(HostileFiles, AQuarterGigabyteDocumentIsReadAndDecoded) {
+  const std::string example = testing::readFile(testing::sourcePath("examples/full.json"));
+  {
+    std::ofstream out(snapshotPath(), std::ios::binary);
+    out << "{\"padding\":\"";
+    const std::string block(1 << 20, 'a');
+    for (int i = 0; i < 256; ++i) out << block;
+    out << "\"," << example.substr(1);
+  }
+  const nlohmann::json shown = timelineSnapshot();
+  EXPECT_EQ(shown.value("archiveCount", -1), 128);
+}
+
+// The answers that come through the confined extension process are those of the provider
+// running in this process, for every example and for malformed documents.
+TEST_F(HostileFiles, ExtensionAnswersEqualTheProvidersOwn) {
+  std::vector<std::string> documents;
+  for (const auto& entry : fs::directory_iterator(testing::sourcePath("examples"))) {
+    documents.push_back(testing::readFile(entry.path().string()));
+  }
+  documents.push_back(R"({"generatedAt":"2026-03-14T09:30:00.25Z"})");
+  documents.push_back("[]");
+  documents.push_back(R"({"health":"OK"})");
+  for (const std::string& document : documents) {
+    testing::writeFile(snapshotPath(), document);
+    const auto local = loadSnapshot(snapshotPath());
+    const nlohmann::json shown = timelineSnapshot();
+    if (local) {
+      EXPECT_EQ(shown, nlohmann::json::parse(encodeSnapshotText(*local)));
+    } else {
+      EXPECT_TRUE(isPlaceholder(shown));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace halyard
