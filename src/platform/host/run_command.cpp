@@ -1,19 +1,238 @@
 #include "platform/host/run_command.hpp"
 
+#include <gtk/gtk.h>
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
+#include <memory>
+#include <optional>
 #include <ostream>
 
+#include "platform/host/desktop_appearance.hpp"
 #include "platform/host/host_program.hpp"
+#include "platform/host/run_loop.hpp"
+#include "platform/host/widget_renderer.hpp"
+#include "platform/host/widget_window.hpp"
+#include "platform/host/window_state.hpp"
+#include "platform/render/pango_text_measurer.hpp"
+#include "platform/ui/placed_tree_json.hpp"
 
 namespace halyard::host {
 
+namespace {
+
+struct RunOptions {
+  std::string family;
+  std::string output;
+  bool window = false;
+  std::string appearance = "auto";
+  double scale = 2;
+  bool desktopType = false;
+  bool clickThrough = false;
+  // For tests: another file to watch, and a shorter quiet period for its events.
+  std::string watch;
+  int debounceMs = 250;
+};
+
+// Keeps an image file up to date with the current entry; rewrites it (atomically) only when
+// what it shows changed.
+class ImageTarget {
+ public:
+  ImageTarget(std::string path, double scale, std::string textDomain,
+              const ui::TextMeasurer& measurer)
+      : path_(std::move(path)),
+        scale_(scale),
+        textDomain_(std::move(textDomain)),
+        measurer_(measurer) {}
+
+  // Lays out `view` and writes the file if that changed: true when written, an error when
+  // writing failed.
+  std::variant<bool, render::RenderError> show(const std::function<ui::View()>& view,
+                                               WidgetFamily family, ui::Appearance appearance) {
+    view_ = view;
+    return redraw(family, appearance);
+  }
+
+  std::variant<bool, render::RenderError> redraw(WidgetFamily family, ui::Appearance appearance) {
+    if (!view_) return false;
+    WidgetRenderSettings settings;
+    settings.family = family;
+    settings.appearance = appearance;
+    settings.scale = scale_;
+    settings.textDomain = textDomain_;
+    const ui::PlacedNode tree = layoutWidget(view_(), settings, measurer_);
+    std::string json = ui::toJson(tree).dump();
+    if (written_ && json == json_) return false;
+    if (auto error = drawWidget(tree, settings, path_)) return *error;
+    json_ = std::move(json);
+    written_ = true;
+    return true;
+  }
+
+  const std::string& path() const { return path_; }
+  bool written() const { return written_; }
+
+ private:
+  std::string path_;
+  double scale_;
+  std::string textDomain_;
+  const ui::TextMeasurer& measurer_;
+  std::function<ui::View()> view_;
+  std::string json_;
+  bool written_ = false;
+};
+
+std::string displayName() {
+  for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+    if (const char* value = std::getenv(variable); value && *value)
+      return std::string(variable) + "=" + value;
+  }
+  return "neither WAYLAND_DISPLAY nor DISPLAY is set";
+}
+
+int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out,
+              std::ostream& err) {
+  const HostInfo& info = program.info();
+  const auto fail = [&](int code, const std::string& message) {
+    err << info.program << ": " << message << "\n";
+    return code;
+  };
+  if (program.widgets().empty()) return fail(kExitFailure, "there is no widget to run");
+  const WidgetDescriptor& widget = program.widgets().front();
+  if (options.output.empty() && !options.window)
+    return fail(kExitUsage, "run: nothing to keep drawn: give -o FILE, --window or both");
+  if (!options.output.empty() && !render::imageFormatForPath(options.output))
+    return fail(kExitUsage, options.output + ": unknown image format (use .png, .svg or .pdf)");
+
+  // The family: as asked, else (for the window) the one it had last time, else the first
+  // supported one.
+  const std::string statePath = options.window ? windowStatePath(info.program) : "";
+  std::string familyText = options.family;
+  if (familyText.empty() && options.window) {
+    const std::string remembered = loadWindowState(statePath).family;
+    const auto family = familyFromName(remembered);
+    if (family && widget.supports(*family)) familyText = remembered;
+  }
+  std::optional<WidgetFamily> family =
+      familyText.empty() ? std::optional(widget.families.front()) : familyFromName(familyText);
+  if (!family || !widget.supports(*family))
+    return fail(kExitUsage, "family " + familyText +
+                                " is not supported; supported: " + familyList(widget.families));
+
+  if (options.window) {
+    g_set_prgname(info.program.c_str());
+    if (!gtk_init_check(nullptr, nullptr))
+      return fail(kExitFailure, "cannot open a display: " + displayName());
+  }
+
+  RunLoopOptions loopOptions;
+  loopOptions.family = *family;
+  // The file the widget reads: when it changes, the widget is asked again, as a desktop host
+  // does when the application that writes it asks for a reload.
+  loopOptions.watchedPath = options.watch;
+  if (loopOptions.watchedPath.empty() && widget.readableFile) {
+    if (auto file = widget.readableFile()) loopOptions.watchedPath = *file;
+  }
+  loopOptions.debounce = std::chrono::milliseconds(std::max(0, options.debounceMs));
+  RunLoop loop(widget, loopOptions);
+
+  const render::PangoTextMeasurer measurer;
+  std::optional<ImageTarget> image;
+  if (!options.output.empty())
+    image.emplace(options.output, options.scale, info.textDomain, measurer);
+  std::unique_ptr<WidgetWindow> window;
+  std::unique_ptr<DesktopAppearance> desktop;
+  std::optional<render::RenderError> firstError;
+
+  const std::optional<ui::Appearance> fixed =
+      options.appearance == "auto"
+          ? std::nullopt
+          : std::optional(options.appearance == "dark" ? ui::Appearance::dark
+                                                       : ui::Appearance::light);
+  const auto appearance = [&] {
+    if (fixed) return *fixed;
+    return desktop ? desktop->appearance() : ui::Appearance::light;
+  };
+  const auto report = [&](const std::variant<bool, render::RenderError>& result) {
+    if (const auto* error = std::get_if<render::RenderError>(&result)) {
+      if (!image->written() && !firstError) firstError = *error;
+      err << info.program << ": " << error->message() << "\n";
+    } else if (std::get<bool>(result)) {
+      out << image->path() << std::endl;
+    }
+  };
+
+  if (!fixed) {
+    desktop = std::make_unique<DesktopAppearance>([&] {
+      if (image) report(image->redraw(loop.family(), appearance()));
+      if (window) window->appearanceChanged();
+    });
+    if (options.window) desktop->followGtkSettings();
+  }
+  if (options.window) {
+    WindowOptions windowOptions;
+    windowOptions.title = widget.displayName;
+    windowOptions.program = info.program;
+    windowOptions.textDomain = info.textDomain;
+    windowOptions.families = widget.families;
+    windowOptions.appearance = fixed;
+    windowOptions.desktopType = options.desktopType;
+    windowOptions.clickThrough = options.clickThrough;
+    windowOptions.statePath = statePath;
+    window = std::make_unique<WidgetWindow>(windowOptions, loop, desktop.get(), measurer);
+  }
+
+  loop.onEntry([&](const HostEntry& entry) {
+    if (image) report(image->show(entry.view, loop.family(), appearance()));
+    if (window) window->show(entry);
+  });
+  loop.onError([&](const std::string& message) { err << info.program << ": " << message << "\n"; });
+
+  if (!loop.start()) return kExitFailure;
+  // Nothing can be kept up to date in a file that cannot be written.
+  if (firstError) return kExitUsage;
+  loop.run();
+  return kExitOk;
+}
+
+}  // namespace
+
 void addRunCommand(HostProgram& program) {
-  program.addCommand("run", "Keep the widget drawn: not available yet",
-                     [&program](std::ostream&, std::ostream& err) {
-                       err << program.info().program << ": run: not available yet\n";
-                       return static_cast<int>(kExitFailure);
-                     });
+  auto options = std::make_shared<RunOptions>();
+  CLI::App* command = program.addCommand(
+      "run",
+      "Keep the widget drawn, in an image file (-o) or a desktop window (--window), asking "
+      "again at each reload date and when the widget's file changes; ends on SIGINT or "
+      "SIGTERM",
+      [&program, options](std::ostream& out, std::ostream& err) {
+        return runWidget(program, *options, out, err);
+      });
+  command->add_option("--family", options->family,
+                      "Widget family (default: the window's last one, else the first supported)");
+  command->add_option("-o,--output", options->output,
+                      "Keep this image (.png, .svg or .pdf) up to date; its path is printed "
+                      "each time it is rewritten");
+  command->add_flag("--window", options->window, "Show the widget in a desktop window");
+  command
+      ->add_option("--appearance", options->appearance,
+                   "Light, dark, or auto (as the desktop prefers)")
+      ->check(CLI::IsMember({"auto", "light", "dark"}))
+      ->default_str("auto");
+  command->add_option("--scale", options->scale, "Pixels per point of the image file")
+      ->check(CLI::Range(0.25, 8.0))
+      ->default_str("2");
+  command->add_flag("--desktop-type", options->desktopType,
+                    "X11: give the window the desktop type (may clash with a file manager's "
+                    "desktop)");
+  command->add_flag("--click-through", options->clickThrough,
+                    "The window lets every click through (and has no menu)");
+  command->add_option("--watch", options->watch, "Watch this file instead of the widget's")
+      ->group("");
+  command
+      ->add_option("--debounce-ms", options->debounceMs,
+                   "Quiet period after file events, in milliseconds")
+      ->check(CLI::Range(0, 60000))
+      ->group("");
 }
 
 }  // namespace halyard::host

@@ -1,0 +1,148 @@
+#include "platform/host/desktop_appearance.hpp"
+
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/host/glib_support.hpp"
+
+namespace halyard::host {
+
+namespace {
+
+constexpr const char* kPortalName = "org.freedesktop.portal.Desktop";
+constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
+constexpr const char* kSettingsInterface = "org.freedesktop.portal.Settings";
+constexpr const char* kAppearanceNamespace = "org.freedesktop.appearance";
+constexpr const char* kColorSchemeKey = "color-scheme";
+// The portal is asked once at start-up and must not hold it up.
+constexpr int kReadTimeoutMs = 500;
+
+// Variants nest (Read answers a variant in a variant): the innermost value, if a uint32.
+std::optional<unsigned> colorSchemeValue(GVariant* value) {
+  GVariant* inner = g_variant_ref(value);
+  while (g_variant_is_of_type(inner, G_VARIANT_TYPE_VARIANT)) {
+    GVariant* next = g_variant_get_variant(inner);
+    g_variant_unref(inner);
+    inner = next;
+  }
+  std::optional<unsigned> out;
+  if (g_variant_is_of_type(inner, G_VARIANT_TYPE_UINT32)) out = g_variant_get_uint32(inner);
+  g_variant_unref(inner);
+  return out;
+}
+
+// Only a bus that is already there is used: without an address GLib would try to launch one.
+bool sessionBusAvailable() {
+  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+    return true;
+  const std::string bus = std::string(g_get_user_runtime_dir()) + "/bus";
+  return g_file_test(bus.c_str(), G_FILE_TEST_EXISTS);
+}
+
+}  // namespace
+
+std::optional<ui::Appearance> appearanceForColorScheme(unsigned value) {
+  switch (value) {
+    case 1:
+      return ui::Appearance::dark;
+    case 2:
+      return ui::Appearance::light;
+    default:
+      return std::nullopt;
+  }
+}
+
+struct DesktopAppearance::State {
+  std::function<void()> changed;
+  GObjectHandle<GDBusConnection> bus;
+  guint subscription = 0;
+  std::optional<ui::Appearance> portal;
+  GtkSettings* gtkSettings = nullptr;
+  gulong gtkHandler = 0;
+  ui::Appearance current = ui::Appearance::light;
+
+  ui::Appearance compute() const {
+    if (portal) return *portal;
+    if (gtkSettings != nullptr) {
+      gboolean dark = FALSE;
+      g_object_get(gtkSettings, "gtk-application-prefer-dark-theme", &dark, nullptr);
+      return dark ? ui::Appearance::dark : ui::Appearance::light;
+    }
+    return ui::Appearance::light;
+  }
+
+  void update() {
+    const ui::Appearance next = compute();
+    if (next == current) return;
+    current = next;
+    if (changed) changed();
+  }
+
+  void connectPortal() {
+    if (!sessionBusAvailable()) return;
+    bus.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    if (!bus) return;
+    subscription = g_dbus_connection_signal_subscribe(
+        bus.get(), kPortalName, kSettingsInterface, "SettingChanged", kPortalPath,
+        kAppearanceNamespace, G_DBUS_SIGNAL_FLAGS_NONE, &State::onSettingChanged, this, nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus.get(), kPortalName, kPortalPath, kSettingsInterface, "Read",
+        g_variant_new("(ss)", kAppearanceNamespace, kColorSchemeKey), nullptr,
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, kReadTimeoutMs, nullptr, nullptr);
+    if (reply != nullptr) {
+      if (auto value = colorSchemeValue(reply)) portal = appearanceForColorScheme(*value);
+      g_variant_unref(reply);
+    }
+    current = compute();
+  }
+
+  static void onSettingChanged(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                               const gchar*, GVariant* parameters, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    const gchar* nameSpace = nullptr;
+    const gchar* key = nullptr;
+    GVariant* value = nullptr;
+    g_variant_get(parameters, "(&s&sv)", &nameSpace, &key, &value);
+    if (std::string(nameSpace) == kAppearanceNamespace && std::string(key) == kColorSchemeKey) {
+      if (auto scheme = colorSchemeValue(value)) self->portal = appearanceForColorScheme(*scheme);
+      self->update();
+    }
+    g_variant_unref(value);
+  }
+
+  static void onGtkSetting(GObject*, GParamSpec*, gpointer data) {
+    static_cast<State*>(data)->update();
+  }
+
+  ~State() {
+    if (subscription != 0) g_dbus_connection_signal_unsubscribe(bus.get(), subscription);
+    if (gtkHandler != 0) g_signal_handler_disconnect(gtkSettings, gtkHandler);
+  }
+};
+
+DesktopAppearance::DesktopAppearance(std::function<void()> changed)
+    : state_(std::make_unique<State>()) {
+  state_->changed = std::move(changed);
+  state_->connectPortal();
+}
+
+DesktopAppearance::~DesktopAppearance() = default;
+
+void DesktopAppearance::followGtkSettings() {
+  State& state = *state_;
+  if (state.gtkSettings != nullptr) return;
+  state.gtkSettings = gtk_settings_get_default();
+  if (state.gtkSettings == nullptr) return;
+  state.gtkHandler = connectSignal(state.gtkSettings, "notify::gtk-application-prefer-dark-theme",
+                                   &State::onGtkSetting, &state);
+  state.current = state.compute();
+}
+
+ui::Appearance DesktopAppearance::appearance() const {
+  return state_->current;
+}
+
+}  // namespace halyard::host

@@ -1,0 +1,38 @@
+#pragma once
+// Light or dark, as the desktop prefers, followed live.
+//
+// The desktop portal's `org.freedesktop.appearance color-scheme` setting answers first (read
+// over the session bus, with its SettingChanged signal for changes). Where there is no portal,
+// or it states no preference, GTK's `gtk-application-prefer-dark-theme` setting answers once
+// GTK is in use; light otherwise.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/ui/environment.hpp"
+
+namespace halyard::host {
+
+// The portal's color-scheme value: 0 no preference, 1 prefer dark, 2 prefer light.
+std::optional<ui::Appearance> appearanceForColorScheme(unsigned value);
+
+class DesktopAppearance {
+ public:
+  // `changed` is called on the main context after the appearance has changed.
+  explicit DesktopAppearance(std::function<void()> changed);
+  ~DesktopAppearance();
+  DesktopAppearance(const DesktopAppearance&) = delete;
+  DesktopAppearance& operator=(const DesktopAppearance&) = delete;
+
+  // Also follows GTK's setting from now on; call once GTK is initialised.
+  void followGtkSettings();
+
+  ui::Appearance appearance() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace halyard::host

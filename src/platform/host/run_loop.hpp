@@ -1,0 +1,75 @@
+#pragma once
+// The host's run loop: keeps one widget's current entry up to date on GLib's main loop.
+//
+// It asks the widget for a timeline at once, then again when the timeline's reload policy
+// says (at the `after` date, after the last entry's date for `atEnd`, never for `never`), and
+// soon after the watched file changes. Between requests it shows each entry of the timeline
+// from its date on. It holds no timer but those: nothing is polled. SIGINT and SIGTERM end
+// `run` cleanly.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/host/timeline.hpp"
+#include "platform/host/widget_configuration.hpp"
+
+namespace halyard::host {
+
+// The wall clock the loop reads to compare with entry and reload dates.
+using Clock = std::function<Date()>;
+Date systemNow();
+
+struct RunLoopOptions {
+  WidgetFamily family = WidgetFamily::systemMedium;
+  // A file whose changes make the loop ask again; empty: none.
+  std::string watchedPath;
+  // How long a burst of file events must be quiet before the loop asks again.
+  std::chrono::milliseconds debounce{250};
+  // The shortest time between two requests that a reload policy can cause (a policy whose date
+  // has passed would otherwise ask without pause); changes of the file are not held back.
+  std::chrono::milliseconds minimumReloadInterval{std::chrono::seconds(5)};
+  Clock clock = systemNow;
+};
+
+class RunLoop {
+ public:
+  RunLoop(WidgetDescriptor widget, RunLoopOptions options);
+  ~RunLoop();
+  RunLoop(const RunLoop&) = delete;
+  RunLoop& operator=(const RunLoop&) = delete;
+
+  // Called with the entry to show whenever a timeline arrives and whenever a later entry of
+  // the timeline comes due. What the entry draws may be the same as before: the caller
+  // compares what it laid out.
+  void onEntry(std::function<void(const HostEntry&)> handler);
+  // Called with a message when the widget gives no timeline; the loop keeps its entry.
+  void onError(std::function<void(const std::string&)> handler);
+
+  // Asks for the first timeline and starts watching; false when the widget gave none.
+  bool start();
+  // Asks for a new timeline now.
+  void reload();
+  // Asks for a new timeline in another family.
+  void setFamily(WidgetFamily family);
+  WidgetFamily family() const;
+
+  // The entry shown now; nothing before the first timeline.
+  const HostEntry* currentEntry() const;
+  // How many timelines the loop has asked for.
+  std::size_t timelineRequests() const;
+
+  // Runs the default GLib main loop until quit(), SIGINT or SIGTERM.
+  void run();
+  void quit();
+  bool quitRequested() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace halyard::host

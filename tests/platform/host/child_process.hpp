@@ -1,0 +1,187 @@
+#pragma once
+// Child processes for tests of long-running commands: started with extra environment
+// variables and their output in files, waited for with a bound, killed when the test ends.
+// Also a private X server (Xvfb) for tests of windows.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace halyard::testing {
+
+class ChildProcess {
+ public:
+  // Starts `argv` with the environment plus `env` (an empty value removes a variable), its
+  // standard output and error into the named files, standard input from /dev/null.
+  ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+               const std::string& outPath, const std::string& errPath,
+               std::optional<int> inheritFd = std::nullopt) {
+    std::map<std::string, std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string text = *entry;
+      const auto equals = text.find('=');
+      if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    for (const auto& [name, value] : env) {
+      if (value.empty()) {
+        merged.erase(name);
+      } else {
+        merged[name] = value;
+      }
+    }
+    std::vector<std::string> envText;
+    for (const auto& [name, value] : merged)
+      envText.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& text : envText)
+      envp.push_back(text.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& arg : args)
+      argp.push_back(arg.data());
+    argp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    if (inheritFd) posix_spawn_file_actions_adddup2(&actions, *inheritFd, 3);
+    if (::posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  ~ChildProcess() {
+    if (running()) {
+      ::kill(pid_, SIGKILL);
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+    }
+  }
+
+  bool started() const { return pid_ > 0; }
+  bool running() const { return pid_ > 0 && !exited_; }
+  pid_t pid() const { return pid_; }
+
+  void signal(int number) {
+    if (running()) ::kill(pid_, number);
+  }
+
+  // The exit status, or -(signal) for a process ended by a signal; nothing if it is still
+  // running after `timeout`.
+  std::optional<int> wait(std::chrono::milliseconds timeout) {
+    if (pid_ <= 0) return std::nullopt;
+    if (exited_) return status_;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      int status = 0;
+      const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        exited_ = true;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return status_;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = 0;
+};
+
+// Waits until `condition` holds, checking every 20 ms, for at most `timeout`.
+inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+inline bool executableExists(const std::string& path) {
+  return ::access(path.c_str(), X_OK) == 0;
+}
+
+// A private X server on a display number of its own choosing; `display()` is empty when it
+// could not be started (no Xvfb on this machine).
+class XvfbServer {
+ public:
+  explicit XvfbServer(const std::string& logPath) {
+    if (!executableExists("/usr/bin/Xvfb")) return;
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    server_.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0",
+                                             "1024x768x24", "-nolisten", "tcp"},
+                    std::map<std::string, std::string>{}, "/dev/null", logPath, fds[1]);
+    ::close(fds[1]);
+    // Xvfb writes its display number to the descriptor once it accepts clients.
+    std::string number;
+    pollfd poller{fds[0], POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (::poll(&poller, 1, 200) > 0) {
+        char buffer[16];
+        const ssize_t got = ::read(fds[0], buffer, sizeof buffer);
+        if (got <= 0) break;
+        number.append(buffer, static_cast<std::size_t>(got));
+        if (number.find('\n') != std::string::npos) break;
+      }
+    }
+    ::close(fds[0]);
+    while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
+      number.pop_back();
+    if (!number.empty()) display_ = ":" + number;
+  }
+
+  ~XvfbServer() {
+    if (server_) server_->signal(SIGTERM);
+    if (server_ && !server_->wait(std::chrono::seconds(5))) server_->signal(SIGKILL);
+  }
+
+  const std::string& display() const { return display_; }
+
+ private:
+  std::optional<ChildProcess> server_;
+  std::string display_;
+};
+
+// Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
+inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
+  const std::string line = "timeout " + std::to_string(timeout) + " " + command;
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return out;
+}
+
+}  // namespace halyard::testing

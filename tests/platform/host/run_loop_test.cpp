@@ -1,0 +1,329 @@
+// The run loop and what it stands on: the file watch, the loop's requests and timers, the
+// window's remembered state and texts. Every wait is bounded.
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "platform/host/desktop_appearance.hpp"
+#include "platform/host/file_watch.hpp"
+#include "platform/host/glib_support.hpp"
+#include "platform/host/run_loop.hpp"
+#include "platform/host/widget_window.hpp"
+#include "platform/host/window_state.hpp"
+#include "stub_widget.hpp"
+#include "test_support.hpp"
+
+namespace halyard::host {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+
+// Runs the default main context until `done` holds or `timeout` has passed.
+bool iterateUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  bool expired = false;
+  const guint timer = addTimeout(timeout, [&expired] { expired = true; });
+  while (!done() && !expired)
+    g_main_context_iteration(nullptr, TRUE);
+  if (!expired) g_source_remove(timer);
+  return done();
+}
+
+void iterateFor(std::chrono::milliseconds duration) {
+  iterateUntil([] { return false; }, duration);
+}
+
+void replaceFile(const std::string& path, const std::string& text) {
+  testing::writeFile(path + ".tmp", text);
+  std::filesystem::rename(path + ".tmp", path);
+}
+
+TEST(FileWatch, SeesTheFileCreatedChangedReplacedAndRemoved) {
+  TempDir dir;
+  const std::string path = dir.file("snapshot.json");
+  int calls = 0;
+  FileWatch watch(path, 30ms, [&calls] { ++calls; });
+  EXPECT_EQ(watch.watchedEntry(), path);
+
+  int seen = 0;
+  const auto changedAgain = [&] {
+    const bool more = iterateUntil([&] { return calls > seen; }, 5s);
+    seen = calls;
+    return more;
+  };
+  testing::writeFile(path, "one");
+  EXPECT_TRUE(changedAgain()) << "created";
+  testing::writeFile(path, "two");
+  EXPECT_TRUE(changedAgain()) << "changed";
+  replaceFile(path, "three");
+  EXPECT_TRUE(changedAgain()) << "replaced by a rename";
+  std::filesystem::remove(path);
+  EXPECT_TRUE(changedAgain()) << "removed";
+  // Other files in the folder are none of its business.
+  testing::writeFile(dir.file("other.json"), "x");
+  iterateFor(300ms);
+  EXPECT_EQ(calls, seen);
+}
+
+TEST(FileWatch, MovesAlongThePathAsFoldersAppearAndGo) {
+  TempDir dir;
+  const std::string top = dir.file("a");
+  const std::string folder = top + "/b";
+  const std::string path = folder + "/snapshot.json";
+  int calls = 0;
+  FileWatch watch(path, 30ms, [&calls] { ++calls; });
+  EXPECT_EQ(watch.watchedEntry(), top);
+
+  std::filesystem::create_directory(top);
+  EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == folder; }, 5s));
+  std::filesystem::create_directory(folder);
+  EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == path; }, 5s));
+  const int before = calls;
+  testing::writeFile(path, "one");
+  EXPECT_TRUE(iterateUntil([&] { return calls > before; }, 5s));
+
+  // The whole tree goes, and comes back in one go.
+  std::filesystem::remove_all(top);
+  EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == top; }, 5s));
+  const int gone = calls;
+  std::filesystem::create_directories(folder);
+  testing::writeFile(path, "two");
+  EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == path && calls > gone; }, 5s));
+
+  // A file where a folder should be is watched until it makes way.
+  std::filesystem::remove_all(top);
+  testing::writeFile(top, "not a folder");
+  EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == top; }, 5s));
+}
+
+TEST(FileWatch, OneCallForTheEventsOfOneSave) {
+  TempDir dir;
+  const std::string path = dir.file("snapshot.json");
+  int calls = 0;
+  FileWatch watch(path, 300ms, [&calls] { ++calls; });
+  for (int i = 0; i < 5; ++i)
+    replaceFile(path, "save " + std::to_string(i));
+  ASSERT_TRUE(iterateUntil([&] { return calls > 0; }, 5s));
+  iterateFor(700ms);
+  EXPECT_EQ(calls, 1);
+}
+
+struct LoopProbe {
+  std::vector<std::string> shown;  // the text of each entry handed out
+  std::vector<std::string> errors;
+
+  void attach(RunLoop& loop) {
+    loop.onEntry([this](const HostEntry& entry) { shown.push_back(entry.json()["text"]); });
+    loop.onError([this](const std::string& message) { errors.push_back(message); });
+  }
+};
+
+RunLoopOptions fastOptions() {
+  RunLoopOptions options;
+  options.debounce = 30ms;
+  options.minimumReloadInterval = 100ms;
+  return options;
+}
+
+TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
+  TempDir dir;
+  const std::string path = dir.file("data/snapshot.txt");
+  RunLoopOptions options = fastOptions();
+  options.watchedPath = path;
+  RunLoop loop(testing::stubWidget(testing::stubOptions(path)), options);
+  LoopProbe probe;
+  probe.attach(loop);
+  EXPECT_EQ(loop.currentEntry(), nullptr);
+
+  ASSERT_TRUE(loop.start());
+  EXPECT_EQ(loop.timelineRequests(), 1u);
+  EXPECT_EQ(probe.shown, std::vector<std::string>{"no file"});
+
+  std::filesystem::create_directory(dir.file("data"));
+  testing::writeFile(path, "first");
+  ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "first"; }, 5s));
+  replaceFile(path, "second");
+  ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "second"; }, 5s));
+  std::filesystem::remove(path);
+  ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "no file"; }, 5s));
+  EXPECT_EQ(loop.currentEntry()->json()["text"], "no file");
+  EXPECT_TRUE(probe.errors.empty());
+}
+
+TEST(RunLoop, AsksAgainAtTheReloadDate) {
+  RunLoop loop(testing::stubWidget(testing::stubOptions(
+                   "", [](Date now) { return TimelineReloadPolicy::after(now + 1s); })),
+               fastOptions());
+  ASSERT_TRUE(loop.start());
+  EXPECT_TRUE(iterateUntil([&] { return loop.timelineRequests() >= 2; }, 10s));
+}
+
+TEST(RunLoop, NeverMeansNoReload) {
+  RunLoop loop(testing::stubWidget(
+                   testing::stubOptions("", [](Date) { return TimelineReloadPolicy::never(); })),
+               fastOptions());
+  ASSERT_TRUE(loop.start());
+  iterateFor(1500ms);
+  EXPECT_EQ(loop.timelineRequests(), 1u);
+}
+
+TEST(RunLoop, ShowsEachEntryFromItsDate) {
+  auto widget = testing::stubOptions("", [](Date) { return TimelineReloadPolicy::never(); });
+  widget.laterEntries = {300ms, 600ms};
+  RunLoop loop(testing::stubWidget(widget), fastOptions());
+  LoopProbe probe;
+  probe.attach(loop);
+  ASSERT_TRUE(loop.start());
+  EXPECT_EQ(probe.shown, std::vector<std::string>{"no file"});
+  ASSERT_TRUE(iterateUntil([&] { return probe.shown.size() == 3; }, 10s));
+  EXPECT_EQ(probe.shown, (std::vector<std::string>{"no file", "no file #1", "no file #2"}));
+  EXPECT_EQ(loop.timelineRequests(), 1u);
+}
+
+TEST(RunLoop, AtEndAsksAgainAfterTheLastEntrysDate) {
+  auto requests = std::make_shared<std::vector<Date>>();
+  auto widget = testing::stubOptions("", [requests](Date now) {
+    requests->push_back(now);
+    return TimelineReloadPolicy::atEnd();
+  });
+  widget.laterEntries = {500ms};
+  RunLoop loop(testing::stubWidget(widget), fastOptions());
+  ASSERT_TRUE(loop.start());
+  ASSERT_TRUE(iterateUntil([&] { return requests->size() >= 2; }, 10s));
+  EXPECT_GE((*requests)[1] - (*requests)[0], 500ms);
+}
+
+TEST(RunLoop, WaitsForItsClockToReachTheReloadDate) {
+  // A clock that stands still until the test moves it.
+  auto clock = std::make_shared<Date>(Date{} + std::chrono::hours(24 * 365 * 30));
+  RunLoopOptions options = fastOptions();
+  options.clock = [clock] { return *clock; };
+  const Date start = *clock;
+  auto widget =
+      testing::stubOptions("", [](Date now) { return TimelineReloadPolicy::after(now + 700ms); });
+  widget.clock = options.clock;
+  RunLoop loop(testing::stubWidget(widget), options);
+  ASSERT_TRUE(loop.start());
+  // The timer runs out, but by the loop's clock the date has not come.
+  iterateFor(2000ms);
+  EXPECT_EQ(loop.timelineRequests(), 1u);
+  *clock = start + 700ms;
+  EXPECT_TRUE(iterateUntil([&] { return loop.timelineRequests() == 2; }, 5s));
+}
+
+TEST(RunLoop, APassedReloadDateDoesNotMakeItAskWithoutPause) {
+  RunLoopOptions options = fastOptions();
+  options.minimumReloadInterval = 300ms;
+  RunLoop loop(testing::stubWidget(testing::stubOptions(
+                   "", [](Date now) { return TimelineReloadPolicy::after(now - 1h); })),
+               options);
+  ASSERT_TRUE(loop.start());
+  iterateFor(1000ms);
+  EXPECT_GE(loop.timelineRequests(), 2u);
+  EXPECT_LE(loop.timelineRequests(), 6u);
+}
+
+TEST(RunLoop, AnotherFamilyIsAskedForAtOnce) {
+  RunLoop loop(testing::stubWidget(testing::stubOptions()), fastOptions());
+  ASSERT_TRUE(loop.start());
+  loop.setFamily(WidgetFamily::systemLarge);
+  EXPECT_EQ(loop.family(), WidgetFamily::systemLarge);
+  EXPECT_EQ(loop.timelineRequests(), 2u);
+}
+
+TEST(RunLoop, AWidgetWithoutATimelineIsReported) {
+  WidgetDescriptor widget = testing::stubWidget(testing::stubOptions());
+  widget.timeline = [](const TimelineProviderContext&) {
+    return std::optional<Timeline<HostEntry>>();
+  };
+  RunLoop loop(widget, fastOptions());
+  LoopProbe probe;
+  probe.attach(loop);
+  EXPECT_FALSE(loop.start());
+  EXPECT_EQ(probe.errors, std::vector<std::string>{"the widget gave no timeline"});
+  EXPECT_EQ(loop.currentEntry(), nullptr);
+}
+
+TEST(RunLoop, SigtermAndSigintEndRun) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    RunLoop loop(testing::stubWidget(testing::stubOptions()), fastOptions());
+    ASSERT_TRUE(loop.start());
+    bool rescued = false;
+    addTimeout(100ms, [signal] { std::raise(signal); });
+    // Should the signal not end it, the loop still ends, and the test says so.
+    const guint rescue = addTimeout(10s, [&] {
+      rescued = true;
+      loop.quit();
+    });
+    loop.run();
+    EXPECT_FALSE(rescued) << signal;
+    EXPECT_TRUE(loop.quitRequested());
+    if (!rescued) g_source_remove(rescue);
+  }
+}
+
+TEST(WindowState, RemembersWhatItWasGivenAndDefaultsTheRest) {
+  TempDir dir;
+  const std::string path = dir.file("config/stub-host/window.ini");
+  EXPECT_EQ(loadWindowState(path), WindowState{});
+
+  WindowState state;
+  state.family = "large";
+  state.x = 10;
+  state.y = -20;
+  state.corner = Corner::bottomLeft;
+  state.marginX = 8;
+  state.marginY = 0;
+  EXPECT_EQ(saveWindowState(path, state), std::nullopt);
+  EXPECT_EQ(loadWindowState(path), state);
+
+  testing::writeFile(path, "[window]\ncorner=middle\nmargin-x=-5\nx=left\nfamily=huge\n");
+  const WindowState odd = loadWindowState(path);
+  EXPECT_EQ(odd.corner, Corner::topRight);
+  EXPECT_EQ(odd.marginX, 24);
+  EXPECT_FALSE(odd.x.has_value());
+  EXPECT_EQ(odd.family, "huge");  // the caller checks it against the supported families
+
+  testing::writeFile(dir.file("file"), "");
+  const auto error = saveWindowState(dir.file("file/window.ini"), state);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->find(dir.file("file/window.ini")), std::string::npos) << *error;
+}
+
+TEST(WindowState, LivesInTheUsersConfigFolderUnderTheProgramsName) {
+  EXPECT_EQ(windowStatePath("stub-host"),
+            std::string(g_get_user_config_dir()) + "/stub-host/window.ini");
+  EXPECT_EQ(cornerFromName(cornerName(Corner::bottomRight)), Corner::bottomRight);
+  EXPECT_FALSE(cornerFromName("centre").has_value());
+}
+
+TEST(DesktopAppearance, ColorSchemeValues) {
+  EXPECT_EQ(appearanceForColorScheme(1), ui::Appearance::dark);
+  EXPECT_EQ(appearanceForColorScheme(2), ui::Appearance::light);
+  EXPECT_EQ(appearanceForColorScheme(0), std::nullopt);
+  EXPECT_EQ(appearanceForColorScheme(7), std::nullopt);
+}
+
+TEST(WidgetWindow, TheSummaryReadsTheTextsInOrder) {
+  ui::PlacedNode root;
+  root.kind = "VStack";
+  ui::PlacedNode first;
+  first.kind = "Text";
+  first.text = ui::PlacedText{};
+  first.text->displayedText = "1,2 TB";
+  ui::PlacedNode shape;
+  shape.kind = "Capsule";
+  ui::PlacedNode second = first;
+  second.text->displayedText = "Sin backups programados";
+  ui::PlacedNode row;
+  row.kind = "HStack";
+  row.children = {shape, second};
+  root.children = {first, row};
+  EXPECT_EQ(textSummary(root), "1,2 TB\nSin backups programados");
+  EXPECT_EQ(textSummary(shape), "");
+}
+
+}  // namespace
+}  // namespace halyard::host

@@ -1,0 +1,154 @@
+// halyard-widget run as a process: the picture it keeps, how it ends, and its desktop window
+// under a private X server. The widget reads its own snapshot file (never written here); the
+// tests watch a file of their own.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "platform/host/child_process.hpp"
+#include "test_support.hpp"
+
+namespace halyard {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::eventually;
+using testing::readFile;
+using testing::TempDir;
+
+std::size_t lineCount(const std::string& path) {
+  const std::string text = readFile(path);
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Width and height of a PNG file, from its header.
+std::pair<unsigned, unsigned> pngSize(const std::string& path) {
+  const std::string bytes = readFile(path);
+  if (bytes.size() < 24 || bytes.substr(1, 3) != "PNG") return {0, 0};
+  auto word = [&](std::size_t at) {
+    unsigned value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+      value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  return {word(16), word(20)};
+}
+
+TEST(RunCommand, KeepsThePictureOfTheWidgetAndEndsOnSigterm) {
+  TempDir dir;
+  const std::string image = dir.file("widget.png");
+  const std::string watched = dir.file("watched.json");
+  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--family", "large", "-o", image, "--watch",
+                      watched, "--debounce-ms", "50", "--appearance", "dark"},
+                     {{"XDG_CONFIG_HOME", dir.file("config")}}, dir.file("out"), dir.file("err"));
+  ASSERT_TRUE(eventually([&] { return lineCount(dir.file("out")) == 1; }, 20s))
+      << readFile(dir.file("err"));
+  EXPECT_EQ(pngSize(image), (std::pair<unsigned, unsigned>{728, 764}));  // large at scale 2
+
+  // The watched file changes, the widget is asked again, but what it shows is the same.
+  testing::writeFile(watched, "{}");
+  std::this_thread::sleep_for(600ms);
+  child.signal(SIGTERM);
+  EXPECT_EQ(child.wait(10s), 0);
+  EXPECT_EQ(lineCount(dir.file("out")), 1u);
+  // Nothing to complain about (a sanitizer's own report may stand there).
+  EXPECT_EQ(readFile(dir.file("err")).find("halyard-widget:"), std::string::npos)
+      << readFile(dir.file("err"));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("config"))) << "only the window keeps a state";
+}
+
+struct WindowGeometry {
+  std::string id;
+  int width = 0;
+  int height = 0;
+  int x = 0;
+  int y = 0;
+};
+
+// The top-level window named `title` on `display`, from xwininfo's tree.
+std::optional<WindowGeometry> findWindow(const std::string& display, const std::string& title) {
+  const auto tree = testing::commandOutput("xwininfo -display " + display + " -root -tree", 10);
+  if (!tree) return std::nullopt;
+  // A line reads: 0x200003 "Halyard": ("halyard-widget" "Halyard-widget")  364x382+636+24  ...
+  std::istringstream lines(*tree);
+  for (std::string line; std::getline(lines, line);) {
+    const auto name = line.find(" \"" + title + "\": ");
+    const auto geometry = line.find(")  ", name);
+    if (name == std::string::npos || geometry == std::string::npos) continue;
+    WindowGeometry window;
+    std::istringstream(line.substr(0, name)) >> window.id;
+    if (std::sscanf(line.c_str() + geometry + 3, "%dx%d%d%d", &window.width, &window.height,
+                    &window.x, &window.y) == 4)
+      return window;
+  }
+  return std::nullopt;
+}
+
+TEST(RunCommand, ShowsTheWidgetInADesktopWindow) {
+  for (const char* tool :
+       {"/usr/bin/Xvfb", "/usr/bin/xwininfo", "/usr/bin/import", "/usr/bin/identify"}) {
+    if (!testing::executableExists(tool)) GTEST_SKIP() << tool << " is not installed";
+  }
+  TempDir dir;
+  testing::XvfbServer server(dir.file("xvfb.log"));
+  if (server.display().empty())
+    GTEST_SKIP() << "Xvfb did not start: " << readFile(dir.file("xvfb.log"));
+
+  const std::map<std::string, std::string> env{{"DISPLAY", server.display()},
+                                               {"WAYLAND_DISPLAY", ""},
+                                               {"GDK_BACKEND", "x11"},
+                                               {"NO_AT_BRIDGE", "1"},
+                                               {"XDG_CONFIG_HOME", dir.file("config")}};
+  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--family", "large", "--watch",
+                      dir.file("watched.json")},
+                     env, dir.file("out"), dir.file("err"));
+  std::optional<WindowGeometry> window;
+  ASSERT_TRUE(eventually(
+      [&] {
+        window = findWindow(server.display(), "Halyard");
+        return window && window->width == 364 && window->height == 382;
+      },
+      20s))
+      << readFile(dir.file("err"));
+
+  // A picture of the window: the widget drawn, not a blank rectangle.
+  const std::string shot = dir.file("shot.png");
+  ASSERT_TRUE(testing::commandOutput("import -display " + server.display() + " -window " +
+                                     window->id + " " + shot));
+  const auto colours = testing::commandOutput("identify -format '%w %h %k' " + shot);
+  ASSERT_TRUE(colours);
+  int width = 0;
+  int height = 0;
+  int count = 0;
+  ASSERT_EQ(std::sscanf(colours->c_str(), "%d %d %d", &width, &height, &count), 3) << *colours;
+  EXPECT_EQ(width, 364);
+  EXPECT_EQ(height, 382);
+  EXPECT_GT(count, 32) << "a blank window";
+
+  child.signal(SIGTERM);
+  EXPECT_EQ(child.wait(10s), 0);
+  // The family and the position are remembered for the next run.
+  const std::string state = readFile(dir.file("config/halyard-widget/window.ini"));
+  EXPECT_NE(state.find("family=large"), std::string::npos) << state;
+  EXPECT_NE(state.find("x=" + std::to_string(window->x)), std::string::npos) << state;
+
+  // Started again without --family, it comes back as it was.
+  ChildProcess again(
+      {HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("watched.json")}, env,
+      dir.file("out2"), dir.file("err2"));
+  EXPECT_TRUE(eventually(
+      [&] {
+        auto next = findWindow(server.display(), "Halyard");
+        return next && next->height == 382 && next->x == window->x && next->y == window->y;
+      },
+      20s))
+      << readFile(dir.file("err2"));
+  again.signal(SIGTERM);
+  EXPECT_EQ(again.wait(10s), 0);
+}
+
+}  // namespace
+}  // namespace halyard
