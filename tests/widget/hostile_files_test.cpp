@@ -128,8 +128,9 @@ TEST_F(HostileFiles, StrangeButValidDocumentsAreShownAsTheyAre) {
   doc["topRepos"][1]["name"] = std::string(10000, 'n');
   testing::writeFile(snapshotPath(), doc.dump());
   const nlohmann::json shown = timelineSnapshot();
-  EXPECT_EQ(shown["byProvider"][1]["label"], doc["byProvider"][1]["label"]);
-  EXPECT_EQ(shown["topRepos"][1]["name"].get<std::string>().size(), 10000u);
+  ASSERT_EQ(shown.value("repoCount", -1), doc["repoCount"]);
+  EXPECT_EQ(shown["byProvider"].at(1)["label"], doc["byProvider"][1]["label"]);
+  EXPECT_EQ(shown["topRepos"].at(1)["name"].get<std::string>().size(), 10000u);
   for (const char* family : {"medium", "large"}) {
     testing::TempDir out;
     const Outcome render =
@@ -142,12 +143,18 @@ TEST_F(HostileFiles, StrangeButValidDocumentsAreShownAsTheyAre) {
 
 // Read whole, as designed, and decoded within this machine's memory.
 TEST_F(HostileFiles, AQuarterGigabyteDocumentIsReadAndDecoded) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // Under a sanitizer the extension needs several times the memory and far more than its
+  // 10 seconds; the production build is what this case is about.
+  GTEST_SKIP() << "not meaningful under a sanitizer";
+#endif
   const std::string example = testing::readFile(testing::sourcePath("examples/full.json"));
   {
     std::ofstream out(snapshotPath(), std::ios::binary);
     out << "{\"padding\":\"";
     const std::string block(1 << 20, 'a');
-    for (int i = 0; i < 256; ++i) out << block;
+    for (int i = 0; i < 256; ++i)
+      out << block;
     out << "\"," << example.substr(1);
   }
   const nlohmann::json shown = timelineSnapshot();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <ostream>
 
 #include "platform/host/extension.hpp"
@@ -104,11 +105,16 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
           err << info_.program << ": " << kExtensionCommand << ": bad request\n";
           return static_cast<int>(kExitUsage);
         }
-        return serveExtension(
+        const int status = serveExtension(
             local_.front(),
             extension->request == "snapshot" ? ExtensionRequest::snapshot
                                              : ExtensionRequest::timeline,
             TimelineProviderContext{*family, extension->preview, familySize(*family)}, out);
+        // The answer is on the pipe: end at once. A confined process can open no file, so
+        // nothing that runs at exit may need one (a leak checker reading /proc, say).
+        out.flush();
+        std::fflush(nullptr);
+        ::_exit(status);
       });
   extensionCommand->group("");
   extensionCommand->add_option("REQUEST", extension->request)
