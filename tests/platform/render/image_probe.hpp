@@ -1,7 +1,8 @@
 #pragma once
-// Reads drawn pixels back, for checking what was rendered.
+// Draws onto image surfaces and reads the pixels back, for checking what was rendered.
 
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -68,6 +69,18 @@ class ImageProbe {
  private:
   std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> surface_;
 };
+
+// What `draw` leaves on a transparent image of `width` × `height` pixels; the context must
+// come out without an error.
+template <typename Draw>
+ImageProbe drawnWith(int width, int height, Draw draw) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_t* cr = cairo_create(surface);
+  draw(cr);
+  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+  cairo_destroy(cr);
+  return ImageProbe(surface);
+}
 
 // Whether `p` shows colour `c`, to within rounding.
 inline bool showsColor(const Pixel& p, const ui::RGBA& c) {

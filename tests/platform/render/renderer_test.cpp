@@ -1,17 +1,15 @@
 #include "platform/render/renderer.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <numbers>
-#include <sstream>
 
 #include "platform/render/image_probe.hpp"
 #include "platform/render/symbols.hpp"
+#include "test_support.hpp"
 
 namespace halyard::render {
 namespace {
@@ -21,43 +19,55 @@ using testing::ImageProbe;
 using testing::showsColor;
 using ui::PlacedNode;
 using ui::RGBA;
+using ui::ShapeKind;
 
-constexpr double kPi = std::numbers::pi;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr RGBA kRed{1, 0, 0, 1}, kBlue{0, 0.5, 1, 1}, kWhite{1, 1, 1, 1};
 
-PlacedNode node(std::string kind, ui::Rect frame, std::vector<PlacedNode> children = {}) {
+// The renderer goes by what a node holds, never by its kind.
+PlacedNode node(ui::Rect frame, std::vector<PlacedNode> children = {}) {
   PlacedNode n;
-  n.kind = std::move(kind);
+  n.kind = "ZStack";
   n.frame = frame;
   n.children = std::move(children);
   return n;
 }
-PlacedNode shape(ui::ShapeKind kind, ui::Rect frame, RGBA color,
+PlacedNode shape(ShapeKind kind, ui::Rect frame, RGBA color,
                  std::vector<PlacedNode> children = {}) {
-  PlacedNode n = node("Shape", frame, std::move(children));
+  PlacedNode n = node(frame, std::move(children));
   n.shape = ui::PlacedShape{kind, {ui::StyleName::primary, color}};
   return n;
 }
-PlacedNode stack(ui::Rect frame, std::vector<PlacedNode> children) {
-  return node("VStack", frame, std::move(children));
-}
 PlacedNode sector(double start, double end, double inner, double outer) {
-  PlacedNode n = node("SectorMark", {0, 0, 100, 100});
-  n.sector =
-      ui::PlacedSector{1, start, end, {50, 50}, inner, outer, {ui::StyleName::blue, {0, 0, 1, 1}}};
+  PlacedNode n = node({0, 0, 100, 100});
+  n.sector = ui::PlacedSector{1, start, end, {50, 50}, inner, outer, {ui::StyleName::blue, kBlue}};
+  return n;
+}
+PlacedNode symbol(std::string name, ui::Rect frame) {
+  PlacedNode n = node(frame);
+  n.symbol = ui::PlacedSymbol{std::move(name), frame.height, {ui::StyleName::tint, kBlue}};
+  return n;
+}
+// Text set as the measurer sets it, with its box's top-leading corner at `x`, `y`.
+PlacedNode text(const ui::TextSpec& wanted, double x, double y,
+                std::optional<double> maxWidth = {}) {
+  const ui::TextMeasurement m = PangoTextMeasurer().measure(wanted, maxWidth);
+  PlacedNode n = node({x, y, m.size.width, m.size.height});
+  n.text = ui::PlacedText{
+      wanted, m.displayedText, m.firstBaseline, maxWidth, {ui::StyleName::primary, {0, 0, 0, 1}}};
   return n;
 }
 
 // Paints `tree` on a transparent image of `size` points at `scale`.
 ImageProbe rendered(const PlacedNode& tree, ui::Size size, double scale) {
-  cairo_surface_t* surface =
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * scale),
-                                 static_cast<int>(size.height * scale));
-  cairo_t* cr = cairo_create(surface);
-  EXPECT_EQ(paint(cr, tree, scale), std::nullopt);
-  cairo_destroy(cr);
-  return ImageProbe(surface);
+  return testing::drawnWith(static_cast<int>(size.width * scale),
+                            static_cast<int>(size.height * scale),
+                            [&](cairo_t* cr) { EXPECT_EQ(paint(cr, tree, scale), std::nullopt); });
+}
+
+std::string bytes(ImageFormat format, const PlacedNode& tree, ui::Size size, double scale) {
+  return std::get<std::string>(renderBytes(format, tree, size, scale));
 }
 
 // A PNG's pixel size, from its header.
@@ -72,12 +82,6 @@ std::pair<int, int> pngSize(const std::string& png) {
   return {word(16), word(20)};
 }
 
-std::string readFile(const fs::path& path) {
-  std::ostringstream out;
-  out << std::ifstream(path, std::ios::binary).rdbuf();
-  return out.str();
-}
-
 TEST(RendererTest, PngIsTheWidgetSizeTimesTheScale) {
   struct Case {
     ui::Size size;
@@ -86,64 +90,42 @@ TEST(RendererTest, PngIsTheWidgetSizeTimesTheScale) {
   };
   for (const Case& c : {Case{{364, 170}, 1, 364, 170}, Case{{364, 170}, 2, 728, 340},
                         Case{{364, 382}, 3, 1092, 1146}, Case{{170, 170}, 1.5, 255, 255}}) {
-    const auto png = renderBytes(ImageFormat::png, stack({0, 0, 364, 170}, {}), c.size, c.scale);
-    EXPECT_EQ(pngSize(std::get<std::string>(png)), std::pair(c.width, c.height));
+    EXPECT_EQ(pngSize(bytes(ImageFormat::png, node({0, 0, 364, 170}), c.size, c.scale)),
+              std::pair(c.width, c.height));
   }
 }
 
 // A PNG decodes to the pixels that were painted: opaque, translucent (colour divided back out
 // of the premultiplied surface) and fully transparent ones alike.
 TEST(RendererTest, PngDecodesToThePaintedPixels) {
-  PlacedNode drive = node("Image", {4, 4, 52, 36});
-  drive.symbol = ui::PlacedSymbol{"externaldrive.fill", 40, {ui::StyleName::tint, {0, 0.5, 1, 1}}};
   PlacedNode faded =
-      stack({0, 0, 80, 50}, {shape(ui::ShapeKind::circle, {30, 10, 40, 40}, {0.9, 0.3, 0.1, 0.7}),
-                             shape(ui::ShapeKind::capsule, {0, 44, 80, 4}, {0.2, 0.8, 0.4, 0.25})});
+      node({0, 0, 80, 50}, {shape(ShapeKind::circle, {30, 10, 40, 40}, {0.9, 0.3, 0.1, 0.7}),
+                            shape(ShapeKind::capsule, {0, 44, 80, 4}, {0.2, 0.8, 0.4, 0.25})});
   faded.opacity = 0.8;
-  const PlacedNode tree = stack({0, 0, 80, 50}, {drive, faded});
-  const double scale = 2;
-
-  const std::string png =
-      std::get<std::string>(renderBytes(ImageFormat::png, tree, {80, 50}, scale));
-  struct Reader {
-    std::string_view rest;
-  } reader{png};
-  cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(
-      [](void* closure, unsigned char* data, unsigned int length) {
-        auto* r = static_cast<Reader*>(closure);
-        if (r->rest.size() < length) return CAIRO_STATUS_READ_ERROR;
-        std::memcpy(data, r->rest.data(), length);
-        r->rest.remove_prefix(length);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &reader);
-  const ImageProbe image(decoded);
+  const PlacedNode tree =
+      node({0, 0, 80, 50}, {symbol("externaldrive.fill", {4, 4, 52, 36}), faded});
+  const halyard::testing::TempDir dir;
+  ASSERT_EQ(renderPng(tree, {80, 50}, 2, dir.file("w.png")), std::nullopt);
+  const ImageProbe image(cairo_image_surface_create_from_png(dir.file("w.png").c_str()));
+  const ImageProbe painted = rendered(tree, {80, 50}, 2);
   ASSERT_TRUE(image.ok());
-  const ImageProbe painted = rendered(tree, {80, 50}, scale);
   ASSERT_EQ(image.width(), painted.width());
   ASSERT_EQ(image.height(), painted.height());
-
-  int transparent = 0, translucent = 0, opaque = 0;
+  int counts[3] = {};  // transparent, translucent, opaque
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
-      const auto want = painted.at(x, y);
-      const auto got = image.at(x, y);
+      const auto want = painted.at(x, y), got = image.at(x, y);
       ASSERT_EQ(got.a, want.a) << x << "," << y;
       // Dividing colour out of a faint premultiplied pixel leaves it a few steps coarse.
       const int tolerance = want.a == 0 ? 0 : 1 + 255 / want.a;
       ASSERT_NEAR(got.r, want.r, tolerance) << x << "," << y;
       ASSERT_NEAR(got.g, want.g, tolerance) << x << "," << y;
       ASSERT_NEAR(got.b, want.b, tolerance) << x << "," << y;
-      transparent += want.a == 0;
-      translucent += want.a > 0 && want.a < 255;
-      opaque += want.a == 255;
+      ++counts[want.a == 0 ? 0 : want.a < 255 ? 1 : 2];
     }
   }
-  EXPECT_GT(transparent, 100);
-  EXPECT_GT(translucent, 100);
-  EXPECT_GT(opaque, 100);
-  // The drive's slot is a hole: transparent in the file too.
-  EXPECT_EQ(image.atPoint(4 + 52 * 9.1 / 26, 4 + 36 * 11.4 / 18, scale).a, 0);
+  for (int count : counts)
+    EXPECT_GT(count, 100);
 }
 
 TEST(RendererTest, ShapesFillTheirFrameInEitherAppearance) {
@@ -152,10 +134,10 @@ TEST(RendererTest, ShapesFillTheirFrameInEitherAppearance) {
   };
   for (const Case& c : {Case{{0.95, 0.95, 0.97, 1}, {0.0, 0.48, 1.0, 1}},      // light
                         Case{{0.11, 0.11, 0.12, 1}, {0.04, 0.52, 1.0, 1}}}) {  // dark
-    const PlacedNode root = shape(ui::ShapeKind::rectangle, {0, 0, 200, 100}, c.background,
-                                  {shape(ui::ShapeKind::capsule, {10, 10, 100, 20}, c.fill),
-                                   shape(ui::ShapeKind::rectangle, {10, 50, 100, 20}, c.fill),
-                                   shape(ui::ShapeKind::circle, {120, 10, 60, 20}, c.fill)});
+    const PlacedNode root = shape(ShapeKind::rectangle, {0, 0, 200, 100}, c.background,
+                                  {shape(ShapeKind::capsule, {10, 10, 100, 20}, c.fill),
+                                   shape(ShapeKind::rectangle, {10, 50, 100, 20}, c.fill),
+                                   shape(ShapeKind::circle, {120, 10, 60, 20}, c.fill)});
     for (const double scale : {1.0, 2.0}) {
       const ImageProbe image = rendered(root, {200, 100}, scale);
       EXPECT_TRUE(showsColor(image.atPoint(60, 20, scale), c.fill));
@@ -169,20 +151,13 @@ TEST(RendererTest, ShapesFillTheirFrameInEitherAppearance) {
 }
 
 TEST(RendererTest, OpacityMultipliesDownTheTreeAndClipsCutChildren) {
-  const RGBA red{1, 0, 0, 1};
-  PlacedNode inner = stack({0, 0, 40, 40}, {shape(ui::ShapeKind::rectangle, {0, 0, 40, 40}, red)});
+  PlacedNode inner = node({0, 0, 40, 40}, {shape(ShapeKind::rectangle, {0, 0, 40, 40}, kRed)});
   inner.opacity = 0.5;
-  PlacedNode outer = stack({0, 0, 40, 40}, {inner});
+  PlacedNode outer = node({0, 0, 40, 40}, {inner});
   outer.opacity = 0.5;
   EXPECT_NEAR(rendered(outer, {40, 40}, 1).at(20, 20).a, 64, 2);
-  for (const double hidden : {0.0, -1.0, kNaN}) {
-    outer.opacity = hidden;
-    EXPECT_FALSE(rendered(outer, {40, 40}, 1).inkBox()) << hidden;
-  }
-
   for (const bool clips : {false, true}) {
-    PlacedNode parent =
-        stack({0, 0, 20, 20}, {shape(ui::ShapeKind::rectangle, {0, 0, 40, 40}, red)});
+    PlacedNode parent = node({0, 0, 20, 20}, {shape(ShapeKind::rectangle, {0, 0, 40, 40}, kRed)});
     parent.clips = clips;
     const ImageProbe image = rendered(parent, {40, 40}, 2);
     EXPECT_EQ(image.atPoint(10, 10, 2).a, 255);
@@ -191,32 +166,37 @@ TEST(RendererTest, OpacityMultipliesDownTheTreeAndClipsCutChildren) {
 }
 
 TEST(RendererTest, SectorsRunClockwiseFromTwelve) {
-  const ImageProbe quarter = rendered(sector(0, kPi / 2, 20, 40), {100, 100}, 1);
+  const ImageProbe quarter = rendered(sector(0, std::numbers::pi / 2, 20, 40), {100, 100}, 1);
   EXPECT_EQ(quarter.at(50 + 21, 50 - 21).a, 255);  // upper right, in the ring
   EXPECT_EQ(quarter.at(50 - 21, 50 - 21).a, 0);    // upper left
   EXPECT_EQ(quarter.at(50 + 21, 50 + 21).a, 0);    // lower right
   EXPECT_EQ(quarter.at(52, 48).a, 0);              // the hole
-  const ImageProbe ring = rendered(sector(0, 2 * kPi, 20, 40), {100, 100}, 1);
+  const ImageProbe ring = rendered(sector(0, 2 * std::numbers::pi, 20, 40), {100, 100}, 1);
   EXPECT_EQ(ring.at(50 - 30, 50).a, 255);
   EXPECT_EQ(ring.at(50, 50).a, 0);
 }
 
-TEST(RendererTest, DegenerateSectorsAndFramesDrawNothing) {
+// Empty, reversed or non-finite sectors, non-finite frames and hidden nodes.
+TEST(RendererTest, DegenerateNodesDrawNothing) {
   struct Case {
     double start, end, inner, outer;
   };
-  PlacedNode chart = stack({0, 0, 100, 100}, {});
+  PlacedNode chart = node({0, 0, 100, 100});
   for (const Case& c :
        {Case{1, 1, 20, 40}, Case{2, 1, 20, 40}, Case{0, kNaN, 20, 40}, Case{kNaN, kNaN, 20, 40},
         Case{0, kInf, 20, 40}, Case{0, 1, 40, 20}, Case{0, 1, -5, 0}, Case{0, 1, 20, kNaN}}) {
     chart.children.push_back(sector(c.start, c.end, c.inner, c.outer));
   }
-  chart.children.push_back(shape(ui::ShapeKind::capsule, {kNaN, 0, 10, 10}, {1, 0, 0, 1}));
+  chart.children.push_back(shape(ShapeKind::capsule, {kNaN, 0, 10, 10}, kRed));
+  for (const double hidden : {0.0, -1.0, kNaN}) {
+    chart.children.push_back(shape(ShapeKind::capsule, {0, 0, 10, 10}, kRed));
+    chart.children.back().opacity = hidden;
+  }
   EXPECT_FALSE(rendered(chart, {100, 100}, 2).inkBox());
 }
 
+// Within its box, give or take a pixel of antialiasing; most of its width; on the baseline.
 TEST(RendererTest, TextIsDrawnInsideItsMeasuredBox) {
-  PangoTextMeasurer measurer;
   struct Case {
     std::string text;
     ui::Font font;
@@ -226,69 +206,53 @@ TEST(RendererTest, TextIsDrawnInsideItsMeasuredBox) {
                         Case{"documents-archive-2024-long", ui::Font::caption2(), 60.0},
                         Case{"Próx. fotos · diario", ui::Font::caption2(), {}}}) {
     SCOPED_TRACE(c.text);
-    const ui::TextSpec spec{c.text, c.font, c.font.size(), 0, 1, ui::TruncationMode::middle};
-    const ui::TextMeasurement m = measurer.measure(spec, c.maxWidth);
-    PlacedNode text = node("Text", {10, 10, m.size.width, m.size.height});
-    text.text = ui::PlacedText{
-        spec, m.displayedText, m.firstBaseline, c.maxWidth, {ui::StyleName::primary, {0, 0, 0, 1}}};
+    const PlacedNode label =
+        text({c.text, c.font, c.font.size(), 0, 1, ui::TruncationMode::middle}, 10, 10, c.maxWidth);
+    const ui::Rect& box = label.frame;
     const double scale = 2;
-    const auto ink = rendered(text, {200, 50}, scale).inkBox();
+    const auto ink = rendered(label, {200, 50}, scale).inkBox();
     ASSERT_TRUE(ink);
-    // Within the box, give or take a pixel of antialiasing; most of its width; on the baseline.
-    EXPECT_GE(ink->minX, 10 * scale - 1);
-    EXPECT_LE(ink->maxX, (10 + m.size.width) * scale + 1);
-    EXPECT_GE(ink->minY, 10 * scale - 1);
-    EXPECT_LE(ink->maxY, (10 + m.size.height) * scale + 1);
-    EXPECT_GT(ink->maxX - ink->minX, 0.8 * m.size.width * scale);
-    EXPECT_NEAR(ink->maxY, (10 + m.firstBaseline) * scale, 0.3 * c.font.size() * scale);
+    EXPECT_GE(ink->minX, box.x * scale - 1);
+    EXPECT_LE(ink->maxX, box.maxX() * scale + 1);
+    EXPECT_GE(ink->minY, box.y * scale - 1);
+    EXPECT_LE(ink->maxY, box.maxY() * scale + 1);
+    EXPECT_GT(ink->maxX - ink->minX, 0.8 * box.width * scale);
+    EXPECT_NEAR(ink->maxY, (box.y + label.text->firstBaseline) * scale,
+                0.3 * c.font.size() * scale);
   }
 }
 
-TEST(RendererTest, VectorFormatsComeOutWhole) {
-  const PlacedNode tree = shape(
-      ui::ShapeKind::rectangle, {0, 0, 364, 170}, {1, 1, 1, 1},
-      {shape(ui::ShapeKind::capsule, {16, 16, 100, 6}, {0, 0.5, 1, 1}), sector(0, 1, 10, 20)});
-  const auto svg = std::get<std::string>(renderBytes(ImageFormat::svg, tree, {364, 170}, 1));
+// Symbols, text, shapes, a sector and a translucent group, as a widget shows them: both vector
+// formats come out whole and keep every part as vector paths, with no fallback images.
+TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
+  PlacedNode row = node({0, 0, 364, 170});
+  double x = 16;
+  for (const std::string_view name : symbolNames()) {
+    row.children.push_back(symbol(std::string(name), {x, 16, 22, 20}));
+    x += 30;
+  }
+  PlacedNode faded =
+      node({0, 120, 364, 40},
+           {text({"Last run 2 h ago", ui::Font::footnote(), 10, 0, 1, ui::TruncationMode::tail}, 40,
+                 130),
+            row.children.front()});
+  faded.opacity = 0.6;
+  const PlacedNode tree =
+      shape(ShapeKind::rectangle, {0, 0, 364, 170}, kWhite,
+            {shape(ShapeKind::capsule, {16, 60, 100, 6}, kBlue), sector(0, 1, 10, 20), row, faded});
+  const std::string svg = bytes(ImageFormat::svg, tree, {364, 170}, 2);
   EXPECT_TRUE(svg.starts_with("<?xml") || svg.starts_with("<svg")) << svg.substr(0, 40);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
-  const auto pdf = std::get<std::string>(renderBytes(ImageFormat::pdf, tree, {364, 170}, 2));
+  EXPECT_EQ(svg.find("<image"), std::string::npos);
+  EXPECT_NE(svg.find("evenodd"), std::string::npos) << "knock-outs are holes in the paths";
+  const std::string pdf = bytes(ImageFormat::pdf, tree, {364, 170}, 2);
   EXPECT_TRUE(pdf.starts_with("%PDF-"));
   EXPECT_NE(pdf.rfind("%%EOF"), std::string::npos);
+  EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos);
 
   EXPECT_EQ(imageFormatForPath("out/W.SVG"), ImageFormat::svg);
   EXPECT_EQ(imageFormatForPath("a.b/c.pdf"), ImageFormat::pdf);
   EXPECT_EQ(imageFormatForPath("png"), std::nullopt);
-}
-
-// Symbols, text, shapes, a sector and a translucent group, as a widget shows them: both vector
-// formats keep every part as vector paths, with no fallback images.
-TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
-  PangoTextMeasurer measurer;
-  const ui::TextSpec spec{"Last run 2 h ago",      ui::Font::footnote(), 10, 0, 1,
-                          ui::TruncationMode::tail};
-  const ui::TextMeasurement m = measurer.measure(spec, std::nullopt);
-  PlacedNode text = node("Text", {40, 130, m.size.width, m.size.height});
-  text.text = ui::PlacedText{
-      spec, m.displayedText, m.firstBaseline, std::nullopt, {ui::StyleName::primary, {0, 0, 0, 1}}};
-  PlacedNode row = stack({0, 0, 364, 170}, {});
-  double x = 16;
-  for (const std::string_view name : symbolNames()) {
-    PlacedNode symbol = node("Image", {x, 16, 22, 20});
-    symbol.symbol = ui::PlacedSymbol{std::string(name), 17, {ui::StyleName::blue, {0, 0.5, 1, 1}}};
-    row.children.push_back(symbol);
-    x += 30;
-  }
-  PlacedNode faded = stack({0, 120, 364, 40}, {text, row.children.front()});
-  faded.opacity = 0.6;
-  const PlacedNode tree = shape(ui::ShapeKind::rectangle, {0, 0, 364, 170}, {1, 1, 1, 1},
-                                {shape(ui::ShapeKind::capsule, {16, 60, 100, 6}, {0, 0.5, 1, 1}),
-                                 sector(0, 1, 10, 20), row, faded});
-
-  const auto svg = std::get<std::string>(renderBytes(ImageFormat::svg, tree, {364, 170}, 2));
-  EXPECT_EQ(svg.find("<image"), std::string::npos);
-  EXPECT_NE(svg.find("evenodd"), std::string::npos) << "knock-outs are holes in the paths";
-  const auto pdf = std::get<std::string>(renderBytes(ImageFormat::pdf, tree, {364, 170}, 2));
-  EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos);
 }
 
 TEST(RendererTest, RejectsTargetsThatCannotBeDrawn) {
@@ -301,60 +265,38 @@ TEST(RendererTest, RejectsTargetsThatCannotBeDrawn) {
        {Case{ImageFormat::png, {364, 170}, 0}, Case{ImageFormat::svg, {364, 170}, kNaN},
         Case{ImageFormat::pdf, {0, 170}, 1}, Case{ImageFormat::png, {364, kInf}, 1},
         Case{ImageFormat::png, {20000, 10}, 2}}) {
-    auto result = renderBytes(c.format, stack({0, 0, 10, 10}, {}), c.size, c.scale);
+    auto result = renderBytes(c.format, node({0, 0, 10, 10}), c.size, c.scale);
     ASSERT_TRUE(std::holds_alternative<RenderError>(result));
     EXPECT_FALSE(std::get<RenderError>(result).reason.empty());
   }
 }
 
-class RenderFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("halyard-render-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-      names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+// A new picture replaces the old file, readable by others; a path that cannot be written is
+// named in the error. No temporary file is left either way.
+TEST(RendererTest, WritesFilesAtomicallyAndNamesUnwritablePaths) {
+  const halyard::testing::TempDir dir;
+  const std::string png = dir.file("widget.png");
+  const PlacedNode tree = shape(ShapeKind::capsule, {2, 2, 30, 10}, kRed);
+  halyard::testing::writeFile(png, "an older picture");
+  EXPECT_EQ(renderPng(tree, {40, 20}, 2, png), std::nullopt);
+  EXPECT_EQ(pngSize(halyard::testing::readFile(png)).first, 80);
+  EXPECT_EQ(fs::status(png).permissions() & fs::perms::others_read, fs::perms::others_read);
 
-  fs::path dir;
-  PlacedNode tree = shape(ui::ShapeKind::capsule, {2, 2, 30, 10}, {1, 0, 0, 1});
-};
-
-TEST_F(RenderFileTest, WritesEachFormatOverTheOldFile) {
-  std::ofstream(dir / "widget.png") << "an older picture";
-  EXPECT_EQ(renderPng(tree, {40, 20}, 2, dir / "widget.png"), std::nullopt);
-  EXPECT_EQ(pngSize(readFile(dir / "widget.png")).first, 80);
-  EXPECT_EQ(fs::status(dir / "widget.png").permissions() & fs::perms::others_read,
-            fs::perms::others_read);
-  EXPECT_EQ(renderSvg(tree, {40, 20}, 1, dir / "widget.svg"), std::nullopt);
-  EXPECT_NE(readFile(dir / "widget.svg").find("<svg"), std::string::npos);
-  EXPECT_EQ(renderPdf(tree, {40, 20}, 1, dir / "widget.pdf"), std::nullopt);
-  EXPECT_TRUE(readFile(dir / "widget.pdf").starts_with("%PDF-"));
-  EXPECT_EQ(entries(), (std::vector<std::string>{"widget.pdf", "widget.png", "widget.svg"}))
-      << "no temporary file is left";
-}
-
-TEST_F(RenderFileTest, UnwritableOutputNamesThePath) {
-  fs::create_directory(dir / "a-folder");
-  std::ofstream(dir / "a-file") << "x";
-  for (const fs::path& path : {dir / "missing" / "widget.png", dir / "a-file" / "widget.png",
-                               dir / "a-folder", fs::path()}) {
+  fs::create_directory(dir.path() / "a-folder");
+  for (const std::string& path :
+       {dir.file("missing/widget.png"), png + "/w.png", dir.file("a-folder"), std::string()}) {
     const auto error = renderPng(tree, {40, 20}, 1, path);
     ASSERT_TRUE(error) << path;
-    EXPECT_EQ(error->path, path.string());
-    EXPECT_NE(error->message().find(path.string()), std::string::npos);
+    EXPECT_EQ(error->path, path);
+    EXPECT_NE(error->message().find(path), std::string::npos);
     EXPECT_GT(error->reason.size(), 5u) << error->message();
   }
-  EXPECT_EQ(entries(), (std::vector<std::string>{"a-file", "a-folder"})) << "nothing left";
-  EXPECT_EQ(renderPng(tree, {40, 20}, 0, dir / "x.png")->path, (dir / "x.png").string());
+  EXPECT_EQ(renderPng(tree, {40, 20}, 0, dir.file("x.png"))->path, dir.file("x.png"));
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a-folder", "widget.png"}));
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #pragma once
-// Shared helpers for layout tests: run a layout with the fake measurer and look up nodes by
-// their path of child indices.
+// Shared helpers for layout tests: run a layout with the fake measurer, look up nodes by their
+// path of child indices, and check tables of expected frames.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "platform/ui/fake_measurer.hpp"
 #include "platform/ui/layout.hpp"
 #include "platform/ui/placed_node.hpp"
+#include "platform/ui/ui.hpp"
 
 namespace halyard::ui {
 
@@ -31,6 +31,15 @@ using Path = std::vector<std::size_t>;
 inline PlacedNode run(const View& view, Size proposal, const Environment& env = {}) {
   static const FakeMeasurer measurer;
   return layout(view, proposal, env, measurer);
+}
+
+// caption2 in the fake measurer: 5 points per character, lines 12 tall, baseline at 9.
+inline View caption(std::string text) {
+  return Text(std::move(text)).font(Font::caption2());
+}
+
+inline View box(double width, double height) {
+  return Rectangle().frame(width, height);
 }
 
 // The node at `path` below `root`; fails the test and returns the root when there is none.
@@ -54,18 +63,6 @@ inline Rect frameAt(const PlacedNode& root, const Path& path) {
   return frame;
 }
 
-inline std::string pathName(const Path& path) {
-  std::string name = "root";
-  for (std::size_t index : path)
-    name += "/" + std::to_string(index);
-  return name;
-}
-
-inline bool near(const Rect& a, const Rect& b, double tolerance = 1e-6) {
-  return std::abs(a.x - b.x) <= tolerance && std::abs(a.y - b.y) <= tolerance &&
-         std::abs(a.width - b.width) <= tolerance && std::abs(a.height - b.height) <= tolerance;
-}
-
 struct ExpectedFrame {
   Path path;
   std::string kind;
@@ -75,22 +72,40 @@ struct ExpectedFrame {
 // Checks kind and relative frame of every listed node.
 inline void expectFrames(const PlacedNode& root, const std::vector<ExpectedFrame>& expected) {
   for (const ExpectedFrame& e : expected) {
-    SCOPED_TRACE(pathName(e.path));
+    std::string name = "root";
+    for (std::size_t index : e.path)
+      name += "/" + std::to_string(index);
+    SCOPED_TRACE(name);
     EXPECT_EQ(at(root, e.path).kind, e.kind);
-    const Rect actual = frameAt(root, e.path);
-    EXPECT_TRUE(near(actual, e.frame))
-        << ::testing::PrintToString(actual) << " != " << ::testing::PrintToString(e.frame);
+    const Rect a = frameAt(root, e.path), b = e.frame;
+    EXPECT_TRUE(std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 &&
+                std::abs(a.width - b.width) < 1e-6 && std::abs(a.height - b.height) < 1e-6)
+        << ::testing::PrintToString(a) << " != " << ::testing::PrintToString(b);
   }
+}
+
+// One row of a frame table: a view, its proposal and the nodes it must place.
+struct LayoutCase {
+  std::string name;
+  View view;
+  Size proposal;
+  std::vector<ExpectedFrame> frames;
+};
+
+inline void PrintTo(const LayoutCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+inline std::string caseName(const ::testing::TestParamInfo<LayoutCase>& info) {
+  return info.param.name;
 }
 
 // Every number in the tree is finite and every size non-negative.
 inline void expectSane(const PlacedNode& node) {
   const Rect& f = node.frame;
   EXPECT_TRUE(std::isfinite(f.x) && std::isfinite(f.y) && std::isfinite(f.width) &&
-              std::isfinite(f.height))
-      << node.kind;
-  EXPECT_GE(f.width, 0) << node.kind;
-  EXPECT_GE(f.height, 0) << node.kind;
+              std::isfinite(f.height) && f.width >= 0 && f.height >= 0)
+      << node.kind << " " << ::testing::PrintToString(f);
   if (node.sector) {
     EXPECT_TRUE(std::isfinite(node.sector->startAngle) && std::isfinite(node.sector->endAngle));
     EXPECT_LE(node.sector->startAngle, node.sector->endAngle);

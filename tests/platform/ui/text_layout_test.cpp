@@ -1,73 +1,54 @@
 // Text: measuring, shrinking, truncation, inherited settings and localisable keys.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "platform/ui/layout_helpers.hpp"
-#include "platform/ui/ui.hpp"
 
 namespace halyard::ui {
 namespace {
 
-using testing::run;
+using namespace testing;
 
-struct TruncationCase {
-  std::string name;
-  View view;
-  double width;
-  std::string displayed;
-  Size size;
-};
-
-void PrintTo(const TruncationCase& c, std::ostream* os) {
-  *os << c.name;
+// The text is set within the offered width, and that width is kept for drawing it again.
+TEST(TextLayout, SetsTextWithinTheWidth) {
+  struct Case {
+    View view;
+    double width;
+    std::string displayed;
+    Size size;
+  };
+  const auto oneLine = [](std::string text) { return caption(std::move(text)).lineLimit(1); };
+  for (const Case& c : std::vector<Case>{
+           // Text that fits is not shrunk even when it may be.
+           {oneLine("abcdef").minimumScaleFactor(0.5), 30, "abcdef", {30, 12}},
+           {oneLine("abcdefghij"), 30, "abcde…", {30, 12}},
+           {oneLine("abcdefghij").truncationMode(TruncationMode::middle), 30, "abc…ij", {30, 12}},
+           {caption("abcdefghij"), 25, "abcdefghij", {25, 24}},  // wraps without a limit
+           {oneLine("abc"), 0, "…", {5, 12}},
+           // Shrinking stops at the minimum scale (0.6 × 10 = 6 points: 3 per character),
+           // then the tail is cut.
+           {oneLine("abcdefghijklmnopqrst").minimumScaleFactor(0.6), 30, "abcdefghi…", {30, 7.2}},
+       }) {
+    SCOPED_TRACE(c.displayed);
+    const PlacedNode root = run(c.view, {c.width, 100});
+    ASSERT_TRUE(root.text);
+    EXPECT_EQ(root.text->displayedText, c.displayed);
+    EXPECT_EQ(root.text->width, c.width);
+    EXPECT_DOUBLE_EQ(root.frame.width, c.size.width);
+    EXPECT_DOUBLE_EQ(root.frame.height, c.size.height);
+  }
 }
 
-class TextTruncation : public ::testing::TestWithParam<TruncationCase> {};
-
-TEST_P(TextTruncation, SetsTextWithinTheWidth) {
-  const TruncationCase& c = GetParam();
-  const PlacedNode root = run(c.view, {c.width, 100});
-  ASSERT_TRUE(root.text);
-  EXPECT_EQ(root.text->displayedText, c.displayed);
-  EXPECT_DOUBLE_EQ(root.frame.width, c.size.width);
-  EXPECT_DOUBLE_EQ(root.frame.height, c.size.height);
-}
-
-// caption2: 5 points per character, 12 per line.
-View caption(std::string text) {
-  return Text(std::move(text)).font(Font::caption2());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TextTruncation,
-    ::testing::Values(
-        TruncationCase{"FitsAsIs", caption("abcdef").lineLimit(1), 30, "abcdef", {30, 12}},
-        TruncationCase{"Tail", caption("abcdefghij").lineLimit(1), 30, "abcde…", {30, 12}},
-        TruncationCase{"Middle",
-                       caption("abcdefghij").lineLimit(1).truncationMode(TruncationMode::middle),
-                       30,
-                       "abc…ij",
-                       {30, 12}},
-        TruncationCase{"WrapsWithoutLimit", caption("abcdefghij"), 25, "abcdefghij", {25, 24}},
-        TruncationCase{"ZeroWidthKeepsAnEllipsis", caption("abc").lineLimit(1), 0, "…", {5, 12}},
-        // Shrinking stops at the minimum scale (0.6 × 10 = 6 points: 3 per character), then
-        // the tail is cut.
-        TruncationCase{"ShrinksThenTruncates",
-                       caption("abcdefghijklmnopqrst").lineLimit(1).minimumScaleFactor(0.6),
-                       30,
-                       "abcdefghi…",
-                       {30, 7.2}}),
-    [](const auto& testInfo) { return testInfo.param.name; });
-
-TEST(TextShrinking, FindsTheLargestSizeThatFits) {
+TEST(TextShrinking, FindsTheLargestSizeThatFitsAndKeepsTheFace) {
   // title2 (17 points) bold digits: 85 points wide at full size; 60 fit at scale 60/85.
-  const View total = Text("1234567890")
-                         .font(Font::title2().bold().monospacedDigit())
-                         .lineLimit(1)
-                         .minimumScaleFactor(0.6);
-  const PlacedNode root = run(total, {60, 100});
+  const PlacedNode root = run(Text("1234567890")
+                                  .font(Font::title2().bold().monospacedDigit())
+                                  .lineLimit(1)
+                                  .minimumScaleFactor(0.6),
+                              {60, 100});
   ASSERT_TRUE(root.text);
   EXPECT_EQ(root.text->displayedText, "1234567890");
   EXPECT_LE(root.frame.width, 60);
@@ -76,33 +57,24 @@ TEST(TextShrinking, FindsTheLargestSizeThatFits) {
   EXPECT_TRUE(root.text->spec.font.hasMonospacedDigits);
 }
 
-TEST(TextShrinking, DoesNotShrinkTextThatFits) {
-  const PlacedNode root = run(caption("abc").lineLimit(1).minimumScaleFactor(0.5), {100, 100});
-  EXPECT_DOUBLE_EQ(root.text->spec.pointSize, 10);
-}
-
 TEST(TextEnvironment, InheritedSettingsReachTextAndInnerOnesWin) {
-  const PlacedNode root = run(VStack(HorizontalAlignment::leading, 0,
-                                     {Text("a"), Text("b").font(Font::caption2()),
-                                      Text("c").foregroundStyle(StyleName::blue)})
-                                  .font(Font::title())
-                                  .foregroundStyle(StyleName::red)
-                                  .kerning(0.4)
-                                  .lineLimit(2),
-                              {200, 200});
-  const PlacedText& a = *testing::at(root, {0}).text;
-  const PlacedText& b = *testing::at(root, {1}).text;
-  const PlacedText& c = *testing::at(root, {2}).text;
+  const PlacedNode root =
+      run(VStack(HorizontalAlignment::leading, 0,
+                 {Text("a"), caption("b"), Text("c").foregroundStyle(StyleName::blue)})
+              .font(Font::title())
+              .foregroundStyle(StyleName::red)
+              .kerning(0.4)
+              .lineLimit(2),
+          {200, 200});
+  const PlacedText& a = *at(root, {0}).text;
   EXPECT_DOUBLE_EQ(a.spec.pointSize, 22);
-  EXPECT_DOUBLE_EQ(b.spec.pointSize, 10);
-  EXPECT_EQ(a.color.style, StyleName::red);
-  EXPECT_EQ(b.color.style, StyleName::red);
-  EXPECT_EQ(c.color.style, StyleName::blue);
-  EXPECT_EQ(c.color.rgba, resolve(StyleName::blue, Appearance::light));
-  EXPECT_DOUBLE_EQ(a.spec.kerning, 0.4);
+  EXPECT_DOUBLE_EQ(at(root, {1}).text->spec.pointSize, 10);
+  EXPECT_EQ(at(root, {1}).text->color.style, StyleName::red);
+  EXPECT_EQ(at(root, {2}).text->color.rgba, resolve(StyleName::blue, Appearance::light));
   EXPECT_EQ(a.spec.lineLimit, 2);
+  EXPECT_DOUBLE_EQ(a.firstBaseline, 0.9 * 22);
   // Kerning widens every character: 11 + 0.4 points.
-  EXPECT_DOUBLE_EQ(testing::at(root, {0}).frame.width, 11.4);
+  EXPECT_DOUBLE_EQ(at(root, {0}).frame.width, 11.4);
 }
 
 // Consecutive settings share one node: the innermost value of each setting still wins, also
@@ -121,7 +93,7 @@ TEST(TextEnvironment, ChainedSettingsKeepInnerValuesAndLeaveSharedViewsAlone) {
   EXPECT_FALSE(chained.text->spec.lineLimit);
   EXPECT_EQ(chained.text->color.style, StyleName::blue);
 
-  const View base = Text("abc").font(Font::caption2()).kerning(0.5);
+  const View base = caption("abc").kerning(0.5);
   const View blue = base.foregroundStyle(StyleName::blue);
   const View red = base.foregroundStyle(StyleName::red).font(Font::title());
   View moved = base;
@@ -133,7 +105,7 @@ TEST(TextEnvironment, ChainedSettingsKeepInnerValuesAndLeaveSharedViewsAlone) {
                               StyleName::green};
   for (std::size_t i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
-    const PlacedText& text = *testing::at(root, {i}).text;
+    const PlacedText& text = *at(root, {i}).text;
     EXPECT_EQ(text.color.style, styles[i]);
     EXPECT_DOUBLE_EQ(text.spec.pointSize, 10);
     EXPECT_DOUBLE_EQ(text.spec.kerning, 0.5);
@@ -151,13 +123,6 @@ TEST(TextEnvironment, BadValuesFromTheHostFallBack) {
   EXPECT_DOUBLE_EQ(root.text->spec.kerning, 0);
   EXPECT_FALSE(root.text->spec.lineLimit);
   EXPECT_EQ(root.frame, (Rect{0, 38, 30, 24}));  // two lines, centred in 100
-}
-
-TEST(TextEnvironment, BaselineAndWidthAreRecorded) {
-  const PlacedNode root = run(caption("abcdefghij").lineLimit(1), {30, 100});
-  EXPECT_DOUBLE_EQ(root.text->firstBaseline, 9);
-  EXPECT_EQ(root.text->width, 30);
-  EXPECT_EQ(root.text->spec.text, "abcdefghij");
 }
 
 TEST(LocalizedText, FormatsPlaceholders) {
