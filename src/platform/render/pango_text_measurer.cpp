@@ -184,7 +184,7 @@ TextContext::TextContext()
   pango_context_set_base_dir(context_.get(), PANGO_DIRECTION_LTR);
 }
 
-// A layout of `text` in the spec's font and attributes, unconstrained.
+// A layout of `text` in the TextSpec's font and attributes, unconstrained.
 LayoutPtr TextContext::plainLayout(const ui::TextSpec& spec, const std::string& text) const {
   LayoutPtr layout(pango_layout_new(context_.get()));
   PangoLayout* l = layout.get();
