@@ -7,6 +7,7 @@
 
 #include "platform/host/widget_configuration.hpp"
 #include "timeline/halyard_widget_provider.hpp"
+#include "views/halyard_widget_entry_view.hpp"
 
 namespace halyard {
 
@@ -19,7 +20,7 @@ struct HalyardOverviewWidget {
 
 struct HalyardWidgetBundle {
   // The gettext domain of every fixed text of the widget.
-  static constexpr const char* kTextDomain = "halyard-widget";
+  static constexpr const char* kTextDomain = HalyardWidgetEntryView::kTextDomain;
 
   std::vector<host::WidgetDescriptor> body() const;
 

@@ -32,18 +32,6 @@ std::optional<Date> dateFromJson(const json& value) {
   return Date{microseconds(value.get<std::int64_t>())};
 }
 
-json policyJson(const TimelineReloadPolicy& policy) {
-  switch (policy.kind()) {
-    case TimelineReloadPolicy::Kind::atEnd:
-      return {{"atEnd", true}};
-    case TimelineReloadPolicy::Kind::never:
-      return {{"never", true}};
-    case TimelineReloadPolicy::Kind::after:
-      break;
-  }
-  return {{"after", dateJson(*policy.date())}};
-}
-
 std::optional<TimelineReloadPolicy> policyFromJson(const json& value) {
   if (!value.is_object()) return std::nullopt;
   if (value.contains("atEnd")) return TimelineReloadPolicy::atEnd();
@@ -162,7 +150,8 @@ int serveExtension(const WidgetDescriptor& widget, ExtensionRequest request,
     json entries = json::array();
     for (const auto& entry : timeline->entries)
       entries.push_back(entryJson(entry));
-    answer = {{"entries", std::move(entries)}, {"policy", policyJson(timeline->policy)}};
+    answer = {{"entries", std::move(entries)},
+              {"policy", reloadPolicyJson(timeline->policy, dateJson)}};
   } else {
     const auto entry = widget.snapshot(context);
     if (!entry) return 1;

@@ -40,18 +40,6 @@ std::string formatDate(Date date) {
   return text;
 }
 
-nlohmann::ordered_json policyJson(const TimelineReloadPolicy& policy) {
-  switch (policy.kind()) {
-    case TimelineReloadPolicy::Kind::atEnd:
-      return {{"atEnd", true}};
-    case TimelineReloadPolicy::Kind::never:
-      return {{"never", true}};
-    case TimelineReloadPolicy::Kind::after:
-      break;
-  }
-  return {{"after", formatDate(*policy.date())}};
-}
-
 bool isDirectory(const std::string& path) {
   struct stat info {};
   return !path.empty() &&
@@ -177,25 +165,25 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
     }
     return json;
   };
-  addRequestOptions(
-      addCommand("timeline", "Ask the widget for a timeline and print it as JSON",
-                 [this, context, entryJson](std::ostream& out, std::ostream& err) {
-                   const auto ctx = context(err);
-                   if (!ctx) return static_cast<int>(kExitUsage);
-                   const auto timeline = widgets_.front().timeline(*ctx);
-                   if (!timeline) {
-                     err << info_.program << ": the widget gave no timeline\n";
-                     return static_cast<int>(kExitFailure);
-                   }
-                   nlohmann::ordered_json entries = nlohmann::ordered_json::array();
-                   for (const auto& entry : timeline->entries)
-                     entries.push_back(entryJson(entry));
-                   out << nlohmann::ordered_json{{"entries", entries},
-                                                 {"policy", policyJson(timeline->policy)}}
-                              .dump()
-                       << "\n";
-                   return static_cast<int>(kExitOk);
-                 }));
+  addRequestOptions(addCommand(
+      "timeline", "Ask the widget for a timeline and print it as JSON",
+      [this, context, entryJson](std::ostream& out, std::ostream& err) {
+        const auto ctx = context(err);
+        if (!ctx) return static_cast<int>(kExitUsage);
+        const auto timeline = widgets_.front().timeline(*ctx);
+        if (!timeline) {
+          err << info_.program << ": the widget gave no timeline\n";
+          return static_cast<int>(kExitFailure);
+        }
+        nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+        for (const auto& entry : timeline->entries)
+          entries.push_back(entryJson(entry));
+        out << nlohmann::ordered_json{{"entries", entries},
+                                      {"policy", reloadPolicyJson(timeline->policy, formatDate)}}
+                   .dump()
+            << "\n";
+        return static_cast<int>(kExitOk);
+      }));
   addRequestOptions(
       addCommand("snapshot", "Ask the widget for a snapshot entry and print it as JSON",
                  [this, context, entryJson](std::ostream& out, std::ostream& err) {

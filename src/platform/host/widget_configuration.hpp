@@ -30,6 +30,21 @@ struct HostEntry {
   std::function<nlohmann::ordered_json()> wire;
 };
 
+// A reload policy as JSON: {"after": date}, {"atEnd": true} or {"never": true}, with the date
+// written by `dateJson`.
+template <class DateJson>
+nlohmann::ordered_json reloadPolicyJson(const TimelineReloadPolicy& policy, DateJson dateJson) {
+  switch (policy.kind()) {
+    case TimelineReloadPolicy::Kind::atEnd:
+      return {{"atEnd", true}};
+    case TimelineReloadPolicy::Kind::never:
+      return {{"never", true}};
+    case TimelineReloadPolicy::Kind::after:
+      break;
+  }
+  return {{"after", dateJson(*policy.date())}};
+}
+
 struct WidgetDescriptor {
   std::string kind;
   std::string displayName;  // as shown: the localisable key's translation, or the key itself
