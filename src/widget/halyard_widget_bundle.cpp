@@ -8,6 +8,9 @@
 #ifndef HALYARD_VERSION
 #define HALYARD_VERSION "0.0.0"
 #endif
+#ifndef HALYARD_HELPER_DIR
+#define HALYARD_HELPER_DIR ""
+#endif
 
 namespace halyard {
 
@@ -44,7 +47,7 @@ int HalyardWidgetBundle::main(int argc, const char* const* argv, std::ostream& o
   host::HostProgram program(
       {"halyard-widget", HALYARD_VERSION,
        "Halyard desktop widget: shows backup storage use, health and the next backup.", "halyard",
-       kTextDomain},
+       kTextDomain, "halyard-widget-window", HALYARD_HELPER_DIR},
       HalyardWidgetBundle().body());
   addWidgetCommands(program);
   return program.run(argc, argv, out, err);

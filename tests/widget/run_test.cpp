@@ -60,6 +60,17 @@ TEST(RunCommand, KeepsThePictureOfTheWidgetAndEndsOnSigterm) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("config"))) << "only the window keeps a state";
 }
 
+TEST(RunCommand, TheWindowProgramTakesOverAndSaysWhenThereIsNoDisplay) {
+  TempDir dir;
+  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("w.json")},
+                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, dir.file("out"),
+                     dir.file("err"));
+  EXPECT_EQ(child.wait(20s), 3);
+  EXPECT_NE(readFile(dir.file("err")).find("halyard-widget: cannot open a display: neither"),
+            std::string::npos)
+      << readFile(dir.file("err"));
+}
+
 struct WindowGeometry {
   std::string id;
   int width = 0;

@@ -1,7 +1,6 @@
 #include "platform/host/desktop_appearance.hpp"
 
 #include <gio/gio.h>
-#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <string>
@@ -60,15 +59,15 @@ struct DesktopAppearance::State {
   GObjectHandle<GDBusConnection> bus;
   guint subscription = 0;
   std::optional<ui::Appearance> portal;
-  GtkSettings* gtkSettings = nullptr;
-  gulong gtkHandler = 0;
+  GObject* settings = nullptr;
+  gulong settingsHandler = 0;
   ui::Appearance current = ui::Appearance::light;
 
   ui::Appearance compute() const {
     if (portal) return *portal;
-    if (gtkSettings != nullptr) {
+    if (settings != nullptr) {
       gboolean dark = FALSE;
-      g_object_get(gtkSettings, "gtk-application-prefer-dark-theme", &dark, nullptr);
+      g_object_get(settings, "gtk-application-prefer-dark-theme", &dark, nullptr);
       return dark ? ui::Appearance::dark : ui::Appearance::light;
     }
     return ui::Appearance::light;
@@ -113,13 +112,13 @@ struct DesktopAppearance::State {
     g_variant_unref(value);
   }
 
-  static void onGtkSetting(GObject*, GParamSpec*, gpointer data) {
+  static void onSetting(GObject*, GParamSpec*, gpointer data) {
     static_cast<State*>(data)->update();
   }
 
   ~State() {
     if (subscription != 0) g_dbus_connection_signal_unsubscribe(bus.get(), subscription);
-    if (gtkHandler != 0) g_signal_handler_disconnect(gtkSettings, gtkHandler);
+    if (settingsHandler != 0) g_signal_handler_disconnect(settings, settingsHandler);
   }
 };
 
@@ -131,13 +130,12 @@ DesktopAppearance::DesktopAppearance(std::function<void()> changed)
 
 DesktopAppearance::~DesktopAppearance() = default;
 
-void DesktopAppearance::followGtkSettings() {
+void DesktopAppearance::followPreferDarkSetting(GObject* settings) {
   State& state = *state_;
-  if (state.gtkSettings != nullptr) return;
-  state.gtkSettings = gtk_settings_get_default();
-  if (state.gtkSettings == nullptr) return;
-  state.gtkHandler = connectSignal(state.gtkSettings, "notify::gtk-application-prefer-dark-theme",
-                                   &State::onGtkSetting, &state);
+  if (state.settings != nullptr || settings == nullptr) return;
+  state.settings = settings;
+  state.settingsHandler = connectSignal(settings, "notify::gtk-application-prefer-dark-theme",
+                                        &State::onSetting, &state);
   state.current = state.compute();
 }
 

@@ -12,6 +12,8 @@
 
 #include "platform/ui/environment.hpp"
 
+using GObject = struct _GObject;
+
 namespace halyard::host {
 
 // The portal's color-scheme value: 0 no preference, 1 prefer dark, 2 prefer light.
@@ -25,8 +27,9 @@ class DesktopAppearance {
   DesktopAppearance(const DesktopAppearance&) = delete;
   DesktopAppearance& operator=(const DesktopAppearance&) = delete;
 
-  // Also follows GTK's setting from now on; call once GTK is initialised.
-  void followGtkSettings();
+  // Also follows the boolean property "gtk-application-prefer-dark-theme" of `settings` (GTK's
+  // settings object) from now on; `settings` must outlive this object.
+  void followPreferDarkSetting(GObject* settings);
 
   ui::Appearance appearance() const;
 

@@ -4,9 +4,12 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
+#include "platform/host/desktop_window.hpp"
 #include "platform/host/extension.hpp"
 #include "platform/host/run_command.hpp"
 #include "platform/host/widget_renderer.hpp"
@@ -38,6 +41,12 @@ std::string formatDate(Date date) {
                 static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
                 static_cast<int>(duration_cast<milliseconds>(time.subseconds()).count()));
   return text;
+}
+
+bool isExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
 }
 
 bool isDirectory(const std::string& path) {
@@ -299,8 +308,49 @@ CLI::App* HostProgram::addCommand(const std::string& name, const std::string& de
   return command;
 }
 
+std::string HostProgram::helperProgram(const std::string& name) const {
+  if (name.empty()) return {};
+  std::vector<std::string> folders;
+  const std::string self = selfExecutable();
+  const std::string own =
+      self.substr(0, self.rfind('/') == std::string::npos ? 0 : self.rfind('/'));
+  if (!own.empty()) folders.push_back(own);
+  if (const std::string& helpers = info_.helperDirectory; !helpers.empty()) {
+    if (helpers.front() == '/')
+      folders.push_back(helpers);
+    else if (!own.empty())
+      folders.push_back(own + "/" + helpers);
+  }
+  for (const auto& folder : folders) {
+    const std::string path = folder + "/" + name;
+    if (isExecutableFile(path)) return path;
+  }
+  return {};
+}
+
+int HostProgram::handOver(const std::string& name, std::ostream& err) const {
+  const std::string path = helperProgram(name);
+  if (path.empty()) {
+    err << info_.program << ": " << (name.empty() ? "the helper program" : name)
+        << " is not installed (looked beside this program"
+        << (info_.helperDirectory.empty() ? "" : " and in " + info_.helperDirectory) << ")\n";
+    return kExitFailure;
+  }
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (std::size_t i = 1; i < arguments_.size(); ++i)
+    argv.push_back(const_cast<char*>(arguments_[i].c_str()));
+  argv.push_back(nullptr);
+  err.flush();
+  std::fflush(nullptr);
+  ::execv(path.c_str(), argv.data());
+  err << info_.program << ": cannot start " << path << ": " << std::strerror(errno) << "\n";
+  return kExitFailure;
+}
+
 int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App& app = commands_->app;
+  arguments_.assign(argv, argv + argc);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -316,7 +366,10 @@ int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::
   for (auto& [command, handler] : commands_->commands) {
     if (!command->parsed()) continue;
     const std::string name = command->get_name();
-    if (name == "timeline" || name == "snapshot" || name == "render" || name == "run") {
+    // A `run --window` that another program takes over leaves the notice to that one.
+    const bool handedOver = name == "run" && command->count("--window") > 0 && !desktopWindows();
+    if ((name == "timeline" || name == "snapshot" || name == "render" || name == "run") &&
+        !handedOver) {
       if (const auto why = confinementUnavailable()) {
         err << info_.program << ": " << *why << ": the widget reads its file unconfined\n";
       }

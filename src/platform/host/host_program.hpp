@@ -31,6 +31,11 @@ struct HostInfo {
   std::string summary;     // one line for --help
   std::string fileStem;    // pictures are named <stem>-<family>.<ext>
   std::string textDomain;  // gettext domain of the widgets' texts
+  // The program that carries the desktop window, for `run --window` (looked for beside this
+  // program, then in `helperDirectory`, which is relative to this program's folder unless
+  // absolute).
+  std::string windowProgram;
+  std::string helperDirectory;
 };
 
 class HostProgram {
@@ -52,12 +57,20 @@ class HostProgram {
   // Parses the arguments and runs the chosen command: 0 on success, otherwise an ExitCode.
   int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
+  // Replaces this process with the helper program `name`, given the same arguments; returns
+  // (with a message on `err`) only when it cannot.
+  int handOver(const std::string& name, std::ostream& err) const;
+  // Where the helper program `name` is: beside this program, else in the helper directory;
+  // empty when in neither.
+  std::string helperProgram(const std::string& name) const;
+
  private:
   struct Commands;
   HostInfo info_;
   std::vector<WidgetDescriptor> local_;    // answering in this process
   std::vector<WidgetDescriptor> widgets_;  // answering through extension processes
   std::unique_ptr<Commands> commands_;
+  std::vector<std::string> arguments_;  // the command line of the current run()
 };
 
 // The family names a command line accepts, and the widget's supported families as text.

@@ -1,6 +1,5 @@
 #include "platform/host/run_command.hpp"
 
-#include <gtk/gtk.h>
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
@@ -9,10 +8,10 @@
 #include <ostream>
 
 #include "platform/host/desktop_appearance.hpp"
+#include "platform/host/desktop_window.hpp"
 #include "platform/host/host_program.hpp"
 #include "platform/host/run_loop.hpp"
 #include "platform/host/widget_renderer.hpp"
-#include "platform/host/widget_window.hpp"
 #include "platform/host/window_state.hpp"
 #include "platform/render/pango_text_measurer.hpp"
 #include "platform/ui/placed_tree_json.hpp"
@@ -82,14 +81,6 @@ class ImageTarget {
   bool written_ = false;
 };
 
-std::string displayName() {
-  for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-    if (const char* value = std::getenv(variable); value && *value)
-      return std::string(variable) + "=" + value;
-  }
-  return "neither WAYLAND_DISPLAY nor DISPLAY is set";
-}
-
 int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out,
               std::ostream& err) {
   const HostInfo& info = program.info();
@@ -119,10 +110,11 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
     return fail(kExitUsage, "family " + familyText +
                                 " is not supported; supported: " + familyList(widget.families));
 
+  const DesktopWindows* windows = options.window ? desktopWindows() : nullptr;
   if (options.window) {
-    g_set_prgname(info.program.c_str());
-    if (!gtk_init_check(nullptr, nullptr))
-      return fail(kExitFailure, "cannot open a display: " + displayName());
+    // This program carries no window: the one that does takes over, with the same arguments.
+    if (windows == nullptr) return program.handOver(info.windowProgram, err);
+    if (auto why = windows->open(info.program)) return fail(kExitFailure, *why);
   }
 
   RunLoopOptions loopOptions;
@@ -140,7 +132,7 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
   std::optional<ImageTarget> image;
   if (!options.output.empty())
     image.emplace(options.output, options.scale, info.textDomain, measurer);
-  std::unique_ptr<WidgetWindow> window;
+  std::unique_ptr<DesktopWindow> window;
   std::unique_ptr<DesktopAppearance> desktop;
   std::optional<render::RenderError> firstError;
 
@@ -167,7 +159,7 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
       if (image) report(image->redraw(loop.family(), appearance()));
       if (window) window->appearanceChanged();
     });
-    if (options.window) desktop->followGtkSettings();
+    if (windows != nullptr) windows->followToolkitAppearance(*desktop);
   }
   if (options.window) {
     WindowOptions windowOptions;
@@ -179,7 +171,7 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
     windowOptions.desktopType = options.desktopType;
     windowOptions.clickThrough = options.clickThrough;
     windowOptions.statePath = statePath;
-    window = std::make_unique<WidgetWindow>(windowOptions, loop, desktop.get(), measurer);
+    window = windows->create(windowOptions, loop, desktop.get(), measurer);
   }
 
   loop.onEntry([&](const HostEntry& entry) {

@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "platform/host/desktop_appearance.hpp"
+#include "platform/host/desktop_window.hpp"
 #include "platform/host/file_watch.hpp"
 #include "platform/host/glib_support.hpp"
 #include "platform/host/run_loop.hpp"
-#include "platform/host/widget_window.hpp"
 #include "platform/host/window_state.hpp"
 #include "stub_widget.hpp"
 #include "test_support.hpp"
@@ -306,7 +306,7 @@ TEST(DesktopAppearance, ColorSchemeValues) {
   EXPECT_EQ(appearanceForColorScheme(7), std::nullopt);
 }
 
-TEST(WidgetWindow, TheSummaryReadsTheTextsInOrder) {
+TEST(DesktopWindow, TheSummaryReadsTheTextsInOrder) {
   ui::PlacedNode root;
   root.kind = "VStack";
   ui::PlacedNode first;

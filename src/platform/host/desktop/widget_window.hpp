@@ -12,45 +12,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/desktop_window.hpp"
 #include "platform/host/run_loop.hpp"
-#include "platform/host/widget_configuration.hpp"
-#include "platform/ui/environment.hpp"
-#include "platform/ui/placed_node.hpp"
-#include "platform/ui/text_measurer.hpp"
 
 namespace halyard::host {
 
-class DesktopAppearance;
-
-struct WindowOptions {
-  std::string title;    // window title and accessible name: the widget's display name
-  std::string program;  // names the window's class and the folder of its remembered state
-  std::string textDomain;
-  std::vector<WidgetFamily> families;        // what the menu offers
-  std::optional<ui::Appearance> appearance;  // fixed; nothing: as the desktop prefers
-  bool desktopType = false;                  // X11: the desktop window type
-  bool clickThrough = false;                 // pointer events go to what lies below
-  std::string statePath;                     // the remembered state; empty: nothing kept
-};
-
-// The texts of a placed tree in reading order, one per line: what the widget says, for a
-// screen reader.
-std::string textSummary(const ui::PlacedNode& tree);
-
-class WidgetWindow {
+class WidgetWindow final : public DesktopWindow {
  public:
   // GTK must be initialised. `appearance` (when not fixed by the options) and `measurer` must
   // outlive the window; the window asks `loop` for another family and to quit.
   WidgetWindow(WindowOptions options, RunLoop& loop, const DesktopAppearance* appearance,
                const ui::TextMeasurer& measurer);
-  ~WidgetWindow();
+  ~WidgetWindow() override;
   WidgetWindow(const WidgetWindow&) = delete;
   WidgetWindow& operator=(const WidgetWindow&) = delete;
 
   // Shows `entry` in the loop's family: lays it out again and redraws only if that changed.
-  void show(const HostEntry& entry);
+  void show(const HostEntry& entry) override;
   // The desktop's appearance changed: lay out again.
-  void appearanceChanged();
+  void appearanceChanged() override;
 
   // Whether the window is a layer-shell surface.
   bool layerShell() const;
@@ -61,5 +41,8 @@ class WidgetWindow {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// Registers GTK windows for `run --window` in this process (see desktop_window.hpp).
+void provideGtkDesktopWindows();
 
 }  // namespace halyard::host

@@ -1,8 +1,9 @@
-#include "platform/host/widget_window.hpp"
+#include "platform/host/desktop/widget_window.hpp"
 
 #include <gtk-layer-shell.h>
 #include <gtk/gtk.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -16,15 +17,6 @@
 namespace halyard::host {
 
 namespace {
-
-void collectTexts(const ui::PlacedNode& node, std::string& out) {
-  if (node.text && !node.text->displayedText.empty()) {
-    if (!out.empty()) out += '\n';
-    out += node.text->displayedText;
-  }
-  for (const auto& child : node.children)
-    collectTexts(child, out);
-}
 
 // What a menu item does; kept alive by the window for the menu's lifetime.
 struct MenuAction {
@@ -73,12 +65,6 @@ const char* cornerLabel(Corner corner) {
 }
 
 }  // namespace
-
-std::string textSummary(const ui::PlacedNode& tree) {
-  std::string out;
-  collectTexts(tree, out);
-  return out;
-}
 
 struct WidgetWindow::State {
   WindowOptions options;
@@ -398,6 +384,27 @@ bool WidgetWindow::layerShell() const {
 
 std::size_t WidgetWindow::redraws() const {
   return state_->redraws;
+}
+
+void provideGtkDesktopWindows() {
+  DesktopWindows windows;
+  windows.open = [](const std::string& program) -> std::optional<std::string> {
+    g_set_prgname(program.c_str());
+    if (gtk_init_check(nullptr, nullptr)) return std::nullopt;
+    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+      if (const char* value = std::getenv(variable); value && *value)
+        return std::string("cannot open a display: ") + variable + "=" + value;
+    }
+    return std::string("cannot open a display: neither WAYLAND_DISPLAY nor DISPLAY is set");
+  };
+  windows.followToolkitAppearance = [](DesktopAppearance& appearance) {
+    appearance.followPreferDarkSetting(G_OBJECT(gtk_settings_get_default()));
+  };
+  windows.create = [](WindowOptions options, RunLoop& loop, const DesktopAppearance* appearance,
+                      const ui::TextMeasurer& measurer) -> std::unique_ptr<DesktopWindow> {
+    return std::make_unique<WidgetWindow>(std::move(options), loop, appearance, measurer);
+  };
+  provideDesktopWindows(std::move(windows));
 }
 
 }  // namespace halyard::host
