@@ -16,7 +16,10 @@ WidgetSnapshot WidgetSnapshot::placeholder() {
 }
 
 std::string WidgetSnapshot::fileURL() {
-  return snapshotFilePath(userDatabaseHome);
+  // The account's home is looked up once per process: it does not change while the process
+  // runs, and a process confined to the snapshot file can no longer read the user database.
+  static const std::optional<std::string> home = userDatabaseHome();
+  return snapshotFilePath([] { return home; });
 }
 
 std::string_view rawValue(WidgetSnapshot::Health health) {

@@ -28,13 +28,15 @@ struct Outcome {
 
 // Runs halyard-widget with `arguments`, with `home` mounted over the account's home
 // directory, for at most `seconds`.
-Outcome runWithHome(const std::string& home, const std::string& arguments, int seconds = 20) {
+Outcome runWithHome(const std::string& home, const std::string& arguments, int seconds = 20,
+                    const std::string& environment = "") {
   testing::TempDir capture;
   const std::string command = "timeout -s KILL " + std::to_string(seconds) +
                               " unshare --mount --map-root-user sh -c 'mount --bind \"$0\" "
                               "\"$(getent passwd \"$(id -u)\" | cut -d: -f6)\" && exec \"$@\"' '" +
-                              home + "' " + HALYARD_WIDGET_BINARY + " " + arguments + " >" +
-                              capture.file("out") + " 2>" + capture.file("err") + " </dev/null";
+                              home + "' " + environment + HALYARD_WIDGET_BINARY + " " + arguments +
+                              " >" + capture.file("out") + " 2>" + capture.file("err") +
+                              " </dev/null";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(capture.file("out")),
           testing::readFile(capture.file("err"))};
@@ -159,6 +161,17 @@ TEST_F(HostileFiles, AQuarterGigabyteDocumentIsReadAndDecoded) {
   }
   const nlohmann::json shown = timelineSnapshot();
   EXPECT_EQ(shown.value("archiveCount", -1), 128);
+}
+
+// The file is where the user database puts the home directory, whatever HOME says, also for
+// the confined process that reads it.
+TEST_F(HostileFiles, TheFileIsFoundThroughTheUserDatabaseWhateverHomeSays) {
+  testing::writeFile(snapshotPath(), testing::readFile(testing::sourcePath("examples/full.json")));
+  const Outcome run = runWithHome(home_.path().string(), "timeline", 20, "env HOME=/nowhere ");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto doc = nlohmann::json::parse(run.out, nullptr, false);
+  ASSERT_FALSE(doc.is_discarded()) << run.out;
+  EXPECT_EQ(doc["entries"][0]["snapshot"].value("archiveCount", -1), 128) << run.out;
 }
 
 // The answers that come through the confined extension process are those of the provider

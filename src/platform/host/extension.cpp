@@ -8,7 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <ostream>
+#include <sstream>
 
 #include "platform/host/confinement.hpp"
 
@@ -46,8 +51,43 @@ json entryJson(const HostEntry& entry) {
   return {{"date", dateJson(entry.date)}, {"entry", entry.wire()}};
 }
 
-// Runs `arguments` with its standard output on a pipe and returns what it wrote, or nothing
-// when it could not start, failed, or took longer than the timeout (it is then killed).
+// Reads what the child `pid` writes to `readFd` until it ends it, then reaps the child. Nothing
+// when it failed or took longer than the timeout (it is then killed).
+std::optional<std::string> collectOutput(pid_t pid, int readFd) {
+  std::string output;
+  bool timedOut = false;
+  const auto deadline = std::chrono::steady_clock::now() + kExtensionTimeout;
+  char buffer[65536];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      timedOut = true;
+      break;
+    }
+    pollfd ready{readFd, POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) {
+      timedOut = polled == 0;
+      if (!timedOut) break;
+      continue;
+    }
+    const ssize_t n = ::read(readFd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    output.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(readFd);
+  if (timedOut) ::kill(pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return output;
+}
+
+// Runs `arguments` with its standard output on a pipe and returns what it wrote.
 std::optional<std::string> runForOutput(const std::vector<std::string>& arguments) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
@@ -67,38 +107,35 @@ std::optional<std::string> runForOutput(const std::vector<std::string>& argument
     ::close(pipeFds[0]);
     return std::nullopt;
   }
+  return collectOutput(pid, pipeFds[0]);
+}
 
-  std::string output;
-  bool timedOut = false;
-  const auto deadline = std::chrono::steady_clock::now() + kExtensionTimeout;
-  char buffer[65536];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      timedOut = true;
-      break;
+// Runs `serve` in a forked copy of this process and returns what it wrote. Only for a process
+// with one thread: a child of a threaded process may find locks held by threads it lacks.
+std::optional<std::string> forkForOutput(const std::function<int(std::ostream&)>& serve) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipeFds[0]);
+    std::ostringstream answer;
+    const int status = serve(answer);
+    const std::string text = std::move(answer).str();
+    for (std::size_t written = 0; written < text.size();) {
+      const ssize_t n = ::write(pipeFds[1], text.data() + written, text.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) ::_exit(1);
+      written += static_cast<std::size_t>(n);
     }
-    pollfd ready{pipeFds[0], POLLIN, 0};
-    const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
-    if (polled < 0 && errno == EINTR) continue;
-    if (polled <= 0) {
-      timedOut = polled == 0;
-      if (!timedOut) break;
-      continue;
-    }
-    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    output.append(buffer, static_cast<std::size_t>(n));
+    // Straight out: nothing of the host's may run (or flush) in the child.
+    ::_exit(status);
   }
-  ::close(pipeFds[0]);
-  if (timedOut) ::kill(pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  ::close(pipeFds[1]);
+  if (pid < 0) {
+    ::close(pipeFds[0]);
+    return std::nullopt;
   }
-  if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return output;
+  return collectOutput(pid, pipeFds[0]);
 }
 
 // The extension's answer read back into host entries; nothing when any part is not what the
@@ -174,7 +211,13 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
   };
   auto ask = [local, executable, fallback](ExtensionRequest request,
                                            const TimelineProviderContext& context) {
-    const auto output = runForOutput(extensionArguments(executable, request, context));
+    // A process that runs one thread forks its extension: the same program, already loaded.
+    // Otherwise the extension is started afresh from the executable.
+    const auto output = threadCount() == 1
+                            ? forkForOutput([&](std::ostream& out) {
+                                return serveExtension(*local, request, context, out);
+                              })
+                            : runForOutput(extensionArguments(executable, request, context));
     std::optional<Timeline<HostEntry>> timeline;
     if (output) timeline = timelineFromJson(*local, *output);
     if (!timeline || timeline->entries.empty()) return fallback(context);
@@ -187,6 +230,15 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
     return std::optional<HostEntry>(ask(ExtensionRequest::snapshot, context).entries.front());
   };
   return widget;
+}
+
+std::size_t threadCount() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Threads:", 0) == 0) return std::strtoul(line.c_str() + 8, nullptr, 10);
+  }
+  return 0;  // unknown: as if threaded
 }
 
 std::optional<std::string> confinementUnavailable() {

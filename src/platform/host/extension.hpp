@@ -27,10 +27,14 @@ int serveExtension(const WidgetDescriptor& widget, ExtensionRequest request,
                    const TimelineProviderContext& context, std::ostream& out);
 
 // Host side: the same widget, with its snapshot and timeline requests answered by extension
-// processes started from `executable` (placeholder requests read nothing and stay in the
-// host). An extension that fails, hangs or answers nonsense is answered by the placeholder,
-// and asked again 15 minutes later.
+// processes (placeholder requests read nothing and stay in the host). While the host runs one
+// thread, an extension process is a fork of it, which loads nothing; otherwise it is started
+// from `executable` in extension mode. An extension that fails, hangs or answers nonsense is
+// answered by the placeholder, and asked again 15 minutes later.
 WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executable);
+
+// The number of threads this process runs; 0 when unknown.
+std::size_t threadCount();
 
 // Whether this kernel can confine extensions; the reason when it cannot.
 std::optional<std::string> confinementUnavailable();

@@ -254,14 +254,21 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
               << ": unknown image format (use .png, .svg or .pdf)\n";
           return static_cast<int>(kExitUsage);
         }
-        const render::PangoTextMeasurer measurer;
+        // Every timeline first, while the program runs one thread and its extension processes
+        // can be forks (text measuring starts threads).
+        std::vector<std::optional<Timeline<HostEntry>>> timelines;
         for (auto family : families) {
-          const auto timeline =
-              widget.timeline(TimelineProviderContext{family, false, familySize(family)});
-          if (!timeline || timeline->entries.empty()) {
+          timelines.push_back(
+              widget.timeline(TimelineProviderContext{family, false, familySize(family)}));
+          if (!timelines.back() || timelines.back()->entries.empty()) {
             err << info_.program << ": the widget gave no timeline\n";
             return static_cast<int>(kExitFailure);
           }
+        }
+        const render::PangoTextMeasurer measurer;
+        for (std::size_t i = 0; i < families.size(); ++i) {
+          const WidgetFamily family = families[i];
+          const auto& timeline = timelines[i];
           WidgetRenderSettings settings;
           settings.family = family;
           settings.appearance =

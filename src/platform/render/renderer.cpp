@@ -58,7 +58,13 @@ class TreePainter {
   void draw(const ui::PlacedNode& node) {
     // Zero, negative and NaN opacity hide the whole subtree.
     if (!(node.opacity > 0)) return;
-    const bool group = node.opacity < 1;
+    // A single filled shape fades by its colour's alpha alone; anything more is drawn into a
+    // group first, so that overlapping parts do not show through each other (a group as large
+    // as the clip, which costs a whole image's memory and compositing).
+    const bool translucent = node.opacity < 1;
+    const bool group = translucent && !isSingleFill(node);
+    const double fade = fade_;
+    if (translucent && !group) fade_ *= node.opacity;
     const bool validFrame = isFinite(node.frame);
     cairo_save(cr_);
     if (node.clips && validFrame) {
@@ -74,18 +80,19 @@ class TreePainter {
       cairo_paint_with_alpha(cr_, node.opacity);
     }
     cairo_restore(cr_);
+    fade_ = fade;
   }
 
  private:
   void drawContent(const ui::PlacedNode& node, bool validFrame) {
     if (node.sector && isDrawableSector(*node.sector)) {
       addSector(cr_, *node.sector);
-      setSource(cr_, node.sector->fill.rgba);
+      setSource(cr_, faded(node.sector->fill.rgba));
       cairo_fill(cr_);
     }
     if (!validFrame || node.frame.width < 0 || node.frame.height < 0) return;
     if (node.shape) drawShape(*node.shape, node.frame);
-    if (node.symbol) drawSymbol(cr_, node.symbol->name, node.frame, node.symbol->color.rgba);
+    if (node.symbol) drawSymbol(cr_, node.symbol->name, node.frame, faded(node.symbol->color.rgba));
     if (node.text) drawText(*node.text, node.frame);
   }
 
@@ -106,7 +113,7 @@ class TreePainter {
         }
         break;
     }
-    setSource(cr_, shape.fill.rgba);
+    setSource(cr_, faded(shape.fill.rgba));
     cairo_fill(cr_);
   }
 
@@ -117,12 +124,25 @@ class TreePainter {
     pango_layout_get_extents(layout.get(), nullptr, &logical);
     cairo_move_to(cr_, frame.x - static_cast<double>(logical.x) / PANGO_SCALE,
                   frame.y - static_cast<double>(logical.y) / PANGO_SCALE);
-    setSource(cr_, text.color.rgba);
+    setSource(cr_, faded(text.color.rgba));
     pango_cairo_show_layout(cr_, layout.get());
+  }
+
+  // A leaf that draws one shape, sector or symbol: one fill, which nothing overlaps.
+  static bool isSingleFill(const ui::PlacedNode& node) {
+    const int parts = int(node.sector.has_value()) + int(node.shape.has_value()) +
+                      int(node.symbol.has_value()) + int(node.text.has_value());
+    return node.children.empty() && !node.text && parts <= 1;
+  }
+
+  ui::RGBA faded(ui::RGBA color) const {
+    color.a = unit(color.a) * fade_;
+    return color;
   }
 
   cairo_t* cr_;
   const TextContext& text_;
+  double fade_ = 1;  // the opacity of translucent single-fill leaves, folded into their colour
 };
 
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {

@@ -156,6 +156,20 @@ TEST(RendererTest, OpacityMultipliesDownTheTreeAndClipsCutChildren) {
   PlacedNode outer = node({0, 0, 40, 40}, {inner});
   outer.opacity = 0.5;
   EXPECT_NEAR(rendered(outer, {40, 40}, 1).at(20, 20).a, 64, 2);
+  // A translucent leaf fades by its colour alone, and looks as the same shape in a group does.
+  PlacedNode leaf = shape(ShapeKind::capsule, {4, 4, 32, 12}, kRed);
+  leaf.opacity = 0.5;
+  PlacedNode grouped = node({0, 0, 40, 20}, {shape(ShapeKind::capsule, {4, 4, 32, 12}, kRed)});
+  grouped.opacity = 0.5;
+  const ImageProbe alone = rendered(node({0, 0, 40, 20}, {leaf}), {40, 20}, 2);
+  const ImageProbe inGroup = rendered(grouped, {40, 20}, 2);
+  for (int y = 0; y < alone.height(); ++y) {
+    for (int x = 0; x < alone.width(); ++x) {
+      ASSERT_NEAR(alone.at(x, y).a, inGroup.at(x, y).a, 1) << x << "," << y;
+      ASSERT_NEAR(alone.at(x, y).r, inGroup.at(x, y).r, 1) << x << "," << y;
+    }
+  }
+  EXPECT_NEAR(alone.atPoint(20, 10, 2).a, 128, 2);
   for (const bool clips : {false, true}) {
     PlacedNode parent = node({0, 0, 20, 20}, {shape(ShapeKind::rectangle, {0, 0, 40, 40}, kRed)});
     parent.clips = clips;
