@@ -99,7 +99,7 @@ int preview(const std::string& program, const PreviewRequest& request, std::ostr
       return host::kExitUsage;
     }
   }
-  if (auto error = host::drawWidget(tree, settings, request.output)) {
+  if (auto error = host::drawWidget(tree, settings, request.output, measurer.textContext())) {
     err << program << ": " << error->message() << "\n";
     return host::kExitUsage;
   }

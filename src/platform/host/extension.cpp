@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <sstream>
 
@@ -51,46 +52,73 @@ json entryJson(const HostEntry& entry) {
   return {{"date", dateJson(entry.date)}, {"entry", entry.wire()}};
 }
 
-// Reads what the child `pid` writes to `readFd` until it ends it, then reaps the child. Nothing
-// when it failed or took longer than the timeout (it is then killed).
-std::optional<std::string> collectOutput(pid_t pid, int readFd) {
-  std::string output;
-  bool timedOut = false;
-  const auto deadline = std::chrono::steady_clock::now() + kExtensionTimeout;
-  char buffer[65536];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      timedOut = true;
-      break;
+// An extension process at work: the child, and the read end of the pipe it answers on.
+// Reaped (and killed first, if its answer was never collected) when the last copy goes.
+class RunningExtension {
+ public:
+  RunningExtension(pid_t pid, int readFd) : pid_(pid), readFd_(readFd) {}
+  RunningExtension(const RunningExtension&) = delete;
+  RunningExtension& operator=(const RunningExtension&) = delete;
+  ~RunningExtension() {
+    if (readFd_ >= 0) {
+      ::close(readFd_);
+      ::kill(pid_, SIGKILL);
+      reap();
     }
-    pollfd ready{readFd, POLLIN, 0};
-    const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
-    if (polled < 0 && errno == EINTR) continue;
-    if (polled <= 0) {
-      timedOut = polled == 0;
-      if (!timedOut) break;
-      continue;
-    }
-    const ssize_t n = ::read(readFd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    output.append(buffer, static_cast<std::size_t>(n));
   }
-  ::close(readFd);
-  if (timedOut) ::kill(pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return output;
-}
 
-// Runs `arguments` with its standard output on a pipe and returns what it wrote.
-std::optional<std::string> runForOutput(const std::vector<std::string>& arguments) {
+  // What the child wrote until it ended, once; nothing when it failed or took longer than
+  // the timeout (it is then killed).
+  std::optional<std::string> collect() {
+    if (readFd_ < 0) return std::nullopt;
+    std::string output;
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + kExtensionTimeout;
+    char buffer[65536];
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        timedOut = true;
+        break;
+      }
+      pollfd ready{readFd_, POLLIN, 0};
+      const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+      if (polled < 0 && errno == EINTR) continue;
+      if (polled <= 0) {
+        timedOut = polled == 0;
+        if (!timedOut) break;
+        continue;
+      }
+      const ssize_t n = ::read(readFd_, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(readFd_);
+    readFd_ = -1;
+    if (timedOut) ::kill(pid_, SIGKILL);
+    const int status = reap();
+    if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return output;
+  }
+
+ private:
+  int reap() const {
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+  }
+
+  pid_t pid_;
+  int readFd_;
+};
+
+// Starts `arguments` with its standard output on a pipe.
+std::shared_ptr<RunningExtension> spawnExtension(const std::vector<std::string>& arguments) {
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return nullptr;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -105,16 +133,16 @@ std::optional<std::string> runForOutput(const std::vector<std::string>& argument
   ::close(pipeFds[1]);
   if (spawned != 0) {
     ::close(pipeFds[0]);
-    return std::nullopt;
+    return nullptr;
   }
-  return collectOutput(pid, pipeFds[0]);
+  return std::make_shared<RunningExtension>(pid, pipeFds[0]);
 }
 
-// Runs `serve` in a forked copy of this process and returns what it wrote. Only for a process
-// with one thread: a child of a threaded process may find locks held by threads it lacks.
-std::optional<std::string> forkForOutput(const std::function<int(std::ostream&)>& serve) {
+// Runs `serve` in a forked copy of this process. Only for a process with one thread: a child
+// of a threaded process may find locks held by threads it lacks.
+std::shared_ptr<RunningExtension> forkExtension(const std::function<int(std::ostream&)>& serve) {
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return nullptr;
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(pipeFds[0]);
@@ -133,9 +161,9 @@ std::optional<std::string> forkForOutput(const std::function<int(std::ostream&)>
   ::close(pipeFds[1]);
   if (pid < 0) {
     ::close(pipeFds[0]);
-    return std::nullopt;
+    return nullptr;
   }
-  return collectOutput(pid, pipeFds[0]);
+  return std::make_shared<RunningExtension>(pid, pipeFds[0]);
 }
 
 // The extension's answer read back into host entries; nothing when any part is not what the
@@ -209,25 +237,34 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
     timeline.policy = TimelineReloadPolicy::after(reload);
     return timeline;
   };
-  auto ask = [local, executable, fallback](ExtensionRequest request,
-                                           const TimelineProviderContext& context) {
-    // A process that runs one thread forks its extension: the same program, already loaded.
-    // Otherwise the extension is started afresh from the executable.
-    const auto output = threadCount() == 1
-                            ? forkForOutput([&](std::ostream& out) {
-                                return serveExtension(*local, request, context, out);
-                              })
-                            : runForOutput(extensionArguments(executable, request, context));
-    std::optional<Timeline<HostEntry>> timeline;
-    if (output) timeline = timelineFromJson(*local, *output);
-    if (!timeline || timeline->entries.empty()) return fallback(context);
-    return *timeline;
+  // A process that runs one thread forks its extension: the same program, already loaded.
+  // Otherwise the extension is started afresh from the executable.
+  auto start = [local, executable, fallback](ExtensionRequest request,
+                                             const TimelineProviderContext& context) {
+    std::shared_ptr<RunningExtension> running =
+        threadCount() == 1 ? forkExtension([&](std::ostream& out) {
+          return serveExtension(*local, request, context, out);
+        })
+                           : spawnExtension(extensionArguments(executable, request, context));
+    return [local, fallback, running, context] {
+      std::optional<std::string> output;
+      if (running) output = running->collect();
+      std::optional<Timeline<HostEntry>> timeline;
+      if (output) timeline = timelineFromJson(*local, *output);
+      if (!timeline || timeline->entries.empty()) return fallback(context);
+      return *timeline;
+    };
   };
-  widget.timeline = [ask](const TimelineProviderContext& context) {
-    return std::optional<Timeline<HostEntry>>(ask(ExtensionRequest::timeline, context));
+  widget.startTimeline = [start](const TimelineProviderContext& context) -> PendingTimeline {
+    return [answer = start(ExtensionRequest::timeline, context)] {
+      return std::optional<Timeline<HostEntry>>(answer());
+    };
   };
-  widget.snapshot = [ask](const TimelineProviderContext& context) {
-    return std::optional<HostEntry>(ask(ExtensionRequest::snapshot, context).entries.front());
+  widget.timeline = [start](const TimelineProviderContext& context) {
+    return std::optional<Timeline<HostEntry>>(start(ExtensionRequest::timeline, context)());
+  };
+  widget.snapshot = [start](const TimelineProviderContext& context) {
+    return std::optional<HostEntry>(start(ExtensionRequest::snapshot, context)().entries.front());
   };
   return widget;
 }

@@ -254,27 +254,35 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
               << ": unknown image format (use .png, .svg or .pdf)\n";
           return static_cast<int>(kExitUsage);
         }
-        // Every timeline first, while the program runs one thread and its extension processes
-        // can be forks (text measuring starts threads).
-        std::vector<std::optional<Timeline<HostEntry>>> timelines;
-        for (auto family : families) {
-          timelines.push_back(
-              widget.timeline(TimelineProviderContext{family, false, familySize(family)}));
-          if (!timelines.back() || timelines.back()->entries.empty()) {
-            err << info_.program << ": the widget gave no timeline\n";
-            return static_cast<int>(kExitFailure);
-          }
-        }
-        const render::PangoTextMeasurer measurer;
-        for (std::size_t i = 0; i < families.size(); ++i) {
-          const WidgetFamily family = families[i];
-          const auto& timeline = timelines[i];
+        // Every request first, while the program runs one thread and its extension processes
+        // can be forks (text measuring starts threads). While they answer, the placeholder is
+        // laid out, which loads the fonts that the entries will need.
+        const auto settingsFor = [&](WidgetFamily family) {
           WidgetRenderSettings settings;
           settings.family = family;
           settings.appearance =
               render->appearance == "dark" ? ui::Appearance::dark : ui::Appearance::light;
           settings.scale = render->scale;
           settings.textDomain = info_.textDomain;
+          return settings;
+        };
+        const auto contextFor = [](WidgetFamily family) {
+          return TimelineProviderContext{family, false, familySize(family)};
+        };
+        std::vector<PendingTimeline> pending;
+        for (auto family : families)
+          pending.push_back(requestTimeline(widget, contextFor(family)));
+        const render::PangoTextMeasurer measurer;
+        layoutWidget(widget.placeholder(contextFor(families.front())).view(),
+                     settingsFor(families.front()), measurer);
+        for (std::size_t i = 0; i < families.size(); ++i) {
+          const WidgetFamily family = families[i];
+          const auto timeline = pending[i]();
+          if (!timeline || timeline->entries.empty()) {
+            err << info_.program << ": the widget gave no timeline\n";
+            return static_cast<int>(kExitFailure);
+          }
+          const WidgetRenderSettings settings = settingsFor(family);
           const ui::PlacedNode tree =
               layoutWidget(timeline->entries.front().view(), settings, measurer);
           std::string path = render->output;
@@ -284,7 +292,7 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
             path = directory + "/" + info_.fileStem + "-" + std::string(familyShortName(family)) +
                    ".png";
           }
-          if (auto error = drawWidget(tree, settings, path)) {
+          if (auto error = drawWidget(tree, settings, path, measurer.textContext())) {
             err << info_.program << ": " << error->message() << "\n";
             return static_cast<int>(kExitUsage);
           }

@@ -38,7 +38,7 @@ struct RunOptions {
 class ImageTarget {
  public:
   ImageTarget(std::string path, double scale, std::string textDomain,
-              const ui::TextMeasurer& measurer)
+              const render::PangoTextMeasurer& measurer)
       : path_(std::move(path)),
         scale_(scale),
         textDomain_(std::move(textDomain)),
@@ -62,7 +62,7 @@ class ImageTarget {
     const ui::PlacedNode tree = layoutWidget(view_(), settings, measurer_);
     std::string json = ui::toJson(tree).dump();
     if (written_ && json == json_) return false;
-    if (auto error = drawWidget(tree, settings, path_)) return *error;
+    if (auto error = drawWidget(tree, settings, path_, measurer_.textContext())) return *error;
     json_ = std::move(json);
     written_ = true;
     return true;
@@ -75,7 +75,7 @@ class ImageTarget {
   std::string path_;
   double scale_;
   std::string textDomain_;
-  const ui::TextMeasurer& measurer_;
+  const render::PangoTextMeasurer& measurer_;
   std::function<ui::View()> view_;
   std::string json_;
   bool written_ = false;

@@ -45,6 +45,9 @@ nlohmann::ordered_json reloadPolicyJson(const TimelineReloadPolicy& policy, Date
   return {{"after", dateJson(*policy.date())}};
 }
 
+// A timeline request under way: waits for the answer and returns it.
+using PendingTimeline = std::function<std::optional<Timeline<HostEntry>>()>;
+
 struct WidgetDescriptor {
   std::string kind;
   std::string displayName;  // as shown: the localisable key's translation, or the key itself
@@ -54,6 +57,9 @@ struct WidgetDescriptor {
   // Nothing when the provider broke its contract (no completion, or more than one).
   std::function<std::optional<HostEntry>(const TimelineProviderContext&)> snapshot;
   std::function<std::optional<Timeline<HostEntry>>(const TimelineProviderContext&)> timeline;
+  // Starts a timeline request, so that the host can go on while the widget answers elsewhere;
+  // null when the widget answers only as `timeline` does. See requestTimeline.
+  std::function<PendingTimeline(const TimelineProviderContext&)> startTimeline;
   // The one file the widget's provider reads, if any: an extension process answering for the
   // widget may read it and nothing else.
   std::function<std::optional<std::string>()> readableFile;
@@ -67,6 +73,13 @@ struct WidgetDescriptor {
     return false;
   }
 };
+
+// Starts asking `widget` for a timeline (which must outlive the answer's wait).
+inline PendingTimeline requestTimeline(const WidgetDescriptor& widget,
+                                       const TimelineProviderContext& context) {
+  if (widget.startTimeline) return widget.startTimeline(context);
+  return [&widget, context] { return widget.timeline(context); };
+}
 
 template <TimelineProvider P>
 class StaticConfiguration {

@@ -46,11 +46,12 @@ ui::PlacedNode layoutWidget(const ui::View& content, const WidgetRenderSettings&
 
 std::optional<render::RenderError> drawWidget(const ui::PlacedNode& tree,
                                               const WidgetRenderSettings& settings,
-                                              const std::string& path) {
+                                              const std::string& path,
+                                              const render::TextContext& text) {
   const auto format = render::imageFormatForPath(path);
   if (!format) return render::RenderError{path, "unknown image format (use .png, .svg or .pdf)"};
   const DisplaySize size = familySize(settings.family);
-  return render::renderFile(*format, tree, {size.width, size.height}, settings.scale, path);
+  return render::renderFile(*format, tree, {size.width, size.height}, settings.scale, path, text);
 }
 
 }  // namespace halyard::host

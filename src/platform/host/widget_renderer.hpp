@@ -36,9 +36,9 @@ ui::PlacedNode layoutWidget(const ui::View& content, const WidgetRenderSettings&
                             const ui::TextMeasurer& measurer);
 
 // Draws a laid-out widget to `path` (PNG, SVG or PDF by its extension), replacing it
-// atomically.
-std::optional<render::RenderError> drawWidget(const ui::PlacedNode& tree,
-                                              const WidgetRenderSettings& settings,
-                                              const std::string& path);
+// atomically; text is set with `text` (the measurer's, whose fonts are loaded).
+std::optional<render::RenderError> drawWidget(
+    const ui::PlacedNode& tree, const WidgetRenderSettings& settings, const std::string& path,
+    const render::TextContext& text = render::threadTextContext());
 
 }  // namespace halyard::host

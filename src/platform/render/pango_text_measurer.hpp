@@ -70,6 +70,10 @@ class PangoTextMeasurer final : public ui::TextMeasurer {
   ui::TextMeasurement measure(const ui::TextSpec& spec,
                               std::optional<double> maxWidth) const override;
 
+  // The context this measurer sets text with, for drawing what it measured with the fonts it
+  // has already loaded. Only on a thread that uses the measurer, while no other does.
+  const TextContext& textContext() const { return context_; }
+
  private:
   ui::TextMeasurement remembered(ui::MeasureRequest request) const;  // with mutex_ held
 

@@ -38,16 +38,19 @@ std::optional<RenderError> paint(cairo_t* cr, const ui::PlacedNode& tree, double
                                  const TextContext& text);
 
 // Renders `tree` on a transparent image of `widgetSize` points times `scale` and returns the
-// encoded file. Fails for a non-positive or non-finite size or scale, or an image wider or
-// taller than 32767 pixels/units.
+// encoded file, its text set with `text` (pass the measurer's: its fonts are loaded). Fails for
+// a non-positive or non-finite size or scale, or an image wider or taller than 32767
+// pixels/units.
 std::variant<std::string, RenderError> renderBytes(ImageFormat format, const ui::PlacedNode& tree,
-                                                   ui::Size widgetSize, double scale);
+                                                   ui::Size widgetSize, double scale,
+                                                   const TextContext& text = threadTextContext());
 
 // As renderBytes, written to `path` atomically: the image goes to a temporary file in the same
 // folder which then replaces `path`, so a reader sees the old picture or the new one, never
 // half of one. Nothing on success.
 std::optional<RenderError> renderFile(ImageFormat format, const ui::PlacedNode& tree,
-                                      ui::Size widgetSize, double scale, const std::string& path);
+                                      ui::Size widgetSize, double scale, const std::string& path,
+                                      const TextContext& text = threadTextContext());
 
 inline std::optional<RenderError> renderPng(const ui::PlacedNode& tree, ui::Size widgetSize,
                                             double scale, const std::string& path) {
