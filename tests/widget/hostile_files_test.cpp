@@ -104,7 +104,46 @@ TEST_F(HostileFiles, ThingsThatAreNotADocumentGiveThePlaceholder) {
     fs::remove_all(path);
     c.make();
     EXPECT_TRUE(isPlaceholder(timelineSnapshot()));
+    testing::TempDir out;
+    const Outcome render =
+        runWithHome(home_.path().string(), "render --family medium -o '" + out.file("w.png") + "'");
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_TRUE(fs::exists(out.file("w.png")));
   }
+}
+
+// As a user who may not read the file (root may read anything, so the program runs as another
+// user of a private user namespace, whose home comes from HOME).
+TEST(HostileFilesAsAUser, AFileWithoutReadPermissionGivesThePlaceholder) {
+  constexpr const char* kUser = "54321";
+  if (std::system((std::string("getent passwd ") + kUser + " >/dev/null").c_str()) == 0)
+    GTEST_SKIP() << "user " << kUser << " exists here";
+  testing::TempDir home;
+  const fs::path folder = home.path() / "Library/Application Support/Halyard";
+  fs::create_directories(folder);
+  const std::string file = (folder / "widget-snapshot.json").string();
+  testing::writeFile(file, testing::readFile(testing::sourcePath("examples/full.json")));
+  const auto run = [&](const std::string& arguments) {
+    testing::TempDir capture;
+    const std::string command = "timeout -s KILL 20 unshare --map-user=" + std::string(kUser) +
+                                " --map-group=" + kUser + " env HOME='" + home.path().string() +
+                                "' " + HALYARD_WIDGET_BINARY + " " + arguments + " >" +
+                                capture.file("out") + " 2>" + capture.file("err");
+    const int raw = std::system(command.c_str());
+    return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(capture.file("out")),
+                   testing::readFile(capture.file("err"))};
+  };
+  const Outcome readable = run("timeline");
+  if (readable.status != 0) GTEST_SKIP() << "no private user namespaces here: " << readable.err;
+  EXPECT_NE(readable.out.find("\"archiveCount\":128"), std::string::npos) << readable.out;
+
+  ::chmod(file.c_str(), 0);
+  const Outcome denied = run("timeline");
+  EXPECT_EQ(denied.status, 0) << denied.err;
+  EXPECT_NE(denied.out.find("\"archiveCount\":0"), std::string::npos) << denied.out;
+  const Outcome render = run("render --family large -o '" + home.file("w.png") + "'");
+  EXPECT_EQ(render.status, 0) << render.err;
+  EXPECT_TRUE(fs::exists(home.file("w.png")));
 }
 
 TEST_F(HostileFiles, AFifoWithAWriterThatNeverStops) {
@@ -140,6 +179,31 @@ TEST_F(HostileFiles, StrangeButValidDocumentsAreShownAsTheyAre) {
                     std::string("render --family ") + family + " -o '" + out.file("w.png") + "'");
     EXPECT_EQ(render.status, 0) << render.err;
     EXPECT_GT(fs::file_size(out.file("w.png")), 1000u);
+  }
+}
+
+// The drawing part of `render` runs confined to fonts, time-zone data and its output folder;
+// it draws exactly what the unconfined `preview` draws, also where a name needs a fallback
+// font that nothing had loaded before.
+TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
+  nlohmann::json doc =
+      nlohmann::json::parse(testing::readFile(testing::sourcePath("examples/full.json")));
+  doc["generatedAt"] = "2019-01-01T00:00:00Z";  // years ago: the same text for both runs
+  doc["nextBackup"]["fireDate"] = "2099-01-01T00:00:00Z";
+  doc["topRepos"][0]["name"] = "גיבוי ישן";
+  testing::writeFile(snapshotPath(), doc.dump());
+  testing::TempDir out;
+  for (const char* family : {"medium", "large"}) {
+    SCOPED_TRACE(family);
+    const std::string rendered = out.file(std::string("render-") + family + ".png");
+    const std::string previewed = out.file(std::string("preview-") + family + ".png");
+    const Outcome render = runWithHome(
+        home_.path().string(), std::string("render --family ") + family + " -o '" + rendered + "'");
+    ASSERT_EQ(render.status, 0) << render.err;
+    const std::string preview = std::string(HALYARD_WIDGET_BINARY) + " preview '" + snapshotPath() +
+                                "' --family " + family + " -o '" + previewed + "' >/dev/null";
+    ASSERT_EQ(std::system(preview.c_str()), 0);
+    EXPECT_TRUE(testing::readFile(rendered) == testing::readFile(previewed));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/landlock.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -63,6 +64,14 @@ int landlockAbi() {
 }
 
 ConfinementResult confineToReadOnlyFile(const std::optional<std::string>& readable) {
+  // The one grant: reading that file, when there is one. A file that does not exist gets no
+  // rule, so the process can open nothing at all.
+  std::vector<PathGrant> grants;
+  if (readable) grants.push_back({*readable, PathAccess::readFile});
+  return confineTo(grants);
+}
+
+ConfinementResult confineTo(const std::vector<PathGrant>& grants) {
   const int abi = createRuleset(nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
   if (abi < 0) {
     return notEnforced(Confinement::unsupported, 0, "Landlock is not available");
@@ -73,22 +82,36 @@ ConfinementResult confineToReadOnlyFile(const std::optional<std::string>& readab
   const int ruleset = createRuleset(&attr, sizeof attr, 0);
   if (ruleset < 0) return notEnforced(Confinement::failed, abi, "landlock_create_ruleset");
 
-  // The one grant: reading that file, when there is one. A file that does not exist gets no
-  // rule, so the process can open nothing at all.
-  if (readable) {
-    const int file = ::open(readable->c_str(), O_PATH | O_CLOEXEC);
-    if (file >= 0) {
-      landlock_path_beneath_attr rule{};
-      rule.allowed_access = LANDLOCK_ACCESS_FS_READ_FILE;
-      rule.parent_fd = file;
-      const int added = addRule(ruleset, &rule);
-      const int error = errno;
-      ::close(file);
-      if (added != 0) {
-        errno = error;
-        ::close(ruleset);
-        return notEnforced(Confinement::failed, abi, "landlock_add_rule");
-      }
+  for (const PathGrant& grant : grants) {
+    const int target = ::open(grant.path.c_str(), O_PATH | O_CLOEXEC);
+    if (target < 0) continue;
+    struct stat info {};
+    const bool folder = ::fstat(target, &info) != 0 || S_ISDIR(info.st_mode);
+    if (folder && grant.access == PathAccess::readFile) {
+      ::close(target);
+      continue;
+    }
+    // Rights on a file rule may only be those that concern files.
+    std::uint64_t rights = LANDLOCK_ACCESS_FS_READ_FILE;
+    if (grant.access == PathAccess::update) {
+      rights |= LANDLOCK_ACCESS_FS_WRITE_FILE;
+      if (abi >= 3) rights |= LANDLOCK_ACCESS_FS_TRUNCATE;
+    }
+    if (folder) {
+      rights |= LANDLOCK_ACCESS_FS_READ_DIR;
+      if (grant.access == PathAccess::update)
+        rights |= LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_REMOVE_FILE;
+    }
+    landlock_path_beneath_attr rule{};
+    rule.allowed_access = rights;
+    rule.parent_fd = target;
+    const int added = addRule(ruleset, &rule);
+    const int error = errno;
+    ::close(target);
+    if (added != 0) {
+      errno = error;
+      ::close(ruleset);
+      return notEnforced(Confinement::failed, abi, "landlock_add_rule");
     }
   }
 

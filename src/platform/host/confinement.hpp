@@ -1,10 +1,12 @@
 #pragma once
-// Confinement of a widget's process with Landlock: after it, the process can open exactly one
-// file, for reading, and nothing else on the file system (no other file, no directory
-// listing, no creating, writing, renaming or executing).
+// Confinement with Landlock. A widget's extension process can afterwards open exactly one file,
+// for reading, and nothing else on the file system (no other file, no directory listing, no
+// creating, writing, renaming or executing). The host's own one-shot drawing is confined to
+// what drawing still needs: fonts and time-zone data to read, and its output folders.
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace halyard::host {
 
@@ -27,5 +29,19 @@ int landlockAbi();
 // when it exists; with no file there, to nothing at all. Every file-system access right the
 // kernel knows is handled. Irreversible. Threads started before the call stay unconfined.
 ConfinementResult confineToReadOnlyFile(const std::optional<std::string>& readable);
+
+// What a confined process may still do with a path: a file, or a folder and all beneath it.
+enum class PathAccess {
+  readFile,  // open this one file for reading; nothing when the path is a folder
+  read,      // open files for reading (and list folders)
+  update,    // as read, and create, write, truncate, rename and remove files, but not folders
+};
+struct PathGrant {
+  std::string path;
+  PathAccess access = PathAccess::read;
+};
+
+// As confineToReadOnlyFile, with these grants; paths that do not exist are left out.
+ConfinementResult confineTo(const std::vector<PathGrant>& grants);
 
 }  // namespace halyard::host

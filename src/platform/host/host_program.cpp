@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <ostream>
 
+#include "platform/host/confinement.hpp"
 #include "platform/host/desktop_window.hpp"
 #include "platform/host/extension.hpp"
 #include "platform/host/run_command.hpp"
@@ -47,6 +49,32 @@ bool isExecutableFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          ::access(path.c_str(), X_OK) == 0;
+}
+
+// The folder an output path names (with -o FILE) or is (with -o DIR, or nothing: ".").
+std::string outputFolder(const std::string& output) {
+  std::string folder = output.empty() ? "." : output;
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+// Confines a one-shot drawing: fonts and time-zone data to read, the pictures' folders to
+// write in. Without Landlock nothing changes (the extensions have said so already).
+void confineDrawing(const std::vector<std::string>& outputs) {
+  ::tzset();  // the local time zone, read now
+  std::vector<PathGrant> grants;
+  for (auto& folder : render::fontFolders())
+    grants.push_back({std::move(folder), PathAccess::read});
+  for (const char* zone : {"/etc/localtime", "/usr/share/zoneinfo"})
+    grants.push_back({zone, PathAccess::read});
+  for (const auto& output : outputs) {
+    const auto slash = output.rfind('/');
+    grants.push_back({slash == std::string::npos ? "."
+                      : slash == 0               ? "/"
+                                                 : output.substr(0, slash),
+                      PathAccess::update});
+  }
+  confineTo(grants);
 }
 
 bool isDirectory(const std::string& path) {
@@ -275,28 +303,33 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
         const render::PangoTextMeasurer measurer;
         layoutWidget(widget.placeholder(contextFor(families.front())).view(),
                      settingsFor(families.front()), measurer);
+        std::vector<Timeline<HostEntry>> timelines;
+        std::vector<std::string> paths;
         for (std::size_t i = 0; i < families.size(); ++i) {
-          const WidgetFamily family = families[i];
-          const auto timeline = pending[i]();
+          auto timeline = pending[i]();
           if (!timeline || timeline->entries.empty()) {
             err << info_.program << ": the widget gave no timeline\n";
             return static_cast<int>(kExitFailure);
           }
-          const WidgetRenderSettings settings = settingsFor(family);
+          timelines.push_back(std::move(*timeline));
+          paths.push_back(intoDirectory
+                              ? outputFolder(render->output) + "/" + info_.fileStem + "-" +
+                                    std::string(familyShortName(families[i])) + ".png"
+                              : render->output);
+        }
+        // Every answer is in: what is left is drawing strings that came from the widget's
+        // file. From here on the process can read fonts and time-zone data and write its
+        // pictures, nothing else.
+        confineDrawing(paths);
+        for (std::size_t i = 0; i < families.size(); ++i) {
+          const WidgetRenderSettings settings = settingsFor(families[i]);
           const ui::PlacedNode tree =
-              layoutWidget(timeline->entries.front().view(), settings, measurer);
-          std::string path = render->output;
-          if (intoDirectory) {
-            std::string directory = render->output.empty() ? "." : render->output;
-            if (directory.back() == '/') directory.pop_back();
-            path = directory + "/" + info_.fileStem + "-" + std::string(familyShortName(family)) +
-                   ".png";
-          }
-          if (auto error = drawWidget(tree, settings, path, measurer.textContext())) {
+              layoutWidget(timelines[i].entries.front().view(), settings, measurer);
+          if (auto error = drawWidget(tree, settings, paths[i], measurer.textContext())) {
             err << info_.program << ": " << error->message() << "\n";
             return static_cast<int>(kExitUsage);
           }
-          out << path << "\n";
+          out << paths[i] << "\n";
         }
         return static_cast<int>(kExitOk);
       });

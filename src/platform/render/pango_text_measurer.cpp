@@ -1,5 +1,6 @@
 #include "platform/render/pango_text_measurer.hpp"
 
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -239,6 +240,18 @@ SetText TextContext::set(const ui::TextSpec& spec, std::optional<double> width) 
     }
   }
   return {std::move(layout), std::move(measurement)};
+}
+
+std::vector<std::string> fontFolders() {
+  std::vector<std::string> folders;
+  FcConfig* config = FcConfigGetCurrent();
+  for (FcStrList* list : {FcConfigGetFontDirs(config), FcConfigGetCacheDirs(config)}) {
+    if (list == nullptr) continue;
+    while (const FcChar8* folder = FcStrListNext(list))
+      folders.emplace_back(reinterpret_cast<const char*>(folder));
+    FcStrListDone(list);
+  }
+  return folders;
 }
 
 TextContext& threadTextContext() {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/render/c_handles.hpp"
 #include "platform/ui/text_measurer.hpp"
@@ -54,6 +55,10 @@ class TextContext {
 
 // The calling thread's own TextContext, made on first use.
 TextContext& threadTextContext();
+
+// The folders fontconfig takes fonts and their caches from: what setting text may still need
+// to read once the fonts in use are loaded (a fallback font for a script not seen before).
+std::vector<std::string> fontFolders();
 
 // The text measurer of real runs. It remembers its answers (up to kRemembered of them, then
 // it starts afresh): a widget lays out the same texts again for every entry and size, and

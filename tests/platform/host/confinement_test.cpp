@@ -1,6 +1,7 @@
 #include "platform/host/confinement.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +86,54 @@ TEST(Confinement, WithoutTheFileNothingCanBeOpened) {
               // The file appearing later does not widen the grant.
               return openError("/etc/hostname", O_RDONLY);
             }),
+            EACCES);
+}
+
+// What a one-shot drawing is left with: folders to read (fonts) and folders to write its
+// pictures in, files only; a file-only grant on a folder grants nothing.
+TEST(Confinement, FolderGrantsReachFilesBeneathThemAndNoFurther) {
+  if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir.file("fonts/sub"));
+  std::filesystem::create_directories(dir.file("out"));
+  testing::writeFile(dir.file("fonts/sub/a.otf"), "font");
+  testing::writeFile(dir.file("out/old.png"), "old");
+  testing::writeFile(dir.file("secret"), "x");
+  const std::vector<PathGrant> grants{{dir.file("fonts"), PathAccess::read},
+                                      {dir.file("out"), PathAccess::update},
+                                      {dir.path().string(), PathAccess::readFile}};
+  const auto confined = [&](const std::function<int()>& body) {
+    return inChild([&] { return confineTo(grants).state == Confinement::enforced ? body() : 254; });
+  };
+  struct Attempt {
+    std::string path;
+    int flags;
+    int expectedErrno;
+  };
+  const Attempt attempts[] = {
+      {dir.file("fonts/sub/a.otf"), O_RDONLY, 0},
+      {dir.file("fonts/sub"), O_RDONLY | O_DIRECTORY, 0},
+      {dir.file("fonts/sub/a.otf"), O_WRONLY, EACCES},
+      {dir.file("fonts/new"), O_WRONLY | O_CREAT, EACCES},
+      {dir.file("out/new.png"), O_WRONLY | O_CREAT | O_EXCL, 0},
+      {dir.file("out/old.png"), O_RDWR | O_TRUNC, 0},
+      {dir.file("secret"), O_RDONLY, EACCES},
+  };
+  for (const Attempt& attempt : attempts) {
+    EXPECT_EQ(confined([&] { return openError(attempt.path, attempt.flags); }),
+              attempt.expectedErrno)
+        << attempt.path << " flags " << attempt.flags;
+  }
+  // Pictures replace each other by renaming within their folder; no folders are made.
+  EXPECT_EQ(confined([&] {
+              testing::writeFile(dir.file("out/.tmp"), "new");
+              return ::rename(dir.file("out/.tmp").c_str(), dir.file("out/old.png").c_str()) == 0
+                         ? 0
+                         : errno;
+            }),
+            0);
+  EXPECT_EQ(testing::readFile(dir.file("out/old.png")), "new");
+  EXPECT_EQ(confined([&] { return ::mkdir(dir.file("out/d").c_str(), 0755) == 0 ? 0 : errno; }),
             EACCES);
 }
 
