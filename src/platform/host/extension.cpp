@@ -56,7 +56,11 @@ json entryJson(const HostEntry& entry) {
 // Reaped (and killed first, if its answer was never collected) when the last copy goes.
 class RunningExtension {
  public:
-  RunningExtension(pid_t pid, int readFd) : pid_(pid), readFd_(readFd) {}
+  RunningExtension(pid_t pid, int readFd)
+      : pid_(pid),
+        readFd_(readFd),
+        deadline_(std::chrono::steady_clock::now() + kExtensionTimeout) {}
+  int fd() const { return readFd_; }
   RunningExtension(const RunningExtension&) = delete;
   RunningExtension& operator=(const RunningExtension&) = delete;
   ~RunningExtension() {
@@ -68,16 +72,15 @@ class RunningExtension {
   }
 
   // What the child wrote until it ended, once; nothing when it failed or took longer than
-  // the timeout (it is then killed).
+  // the timeout since it started (it is then killed).
   std::optional<std::string> collect() {
     if (readFd_ < 0) return std::nullopt;
     std::string output;
     bool timedOut = false;
-    const auto deadline = std::chrono::steady_clock::now() + kExtensionTimeout;
     char buffer[65536];
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
+          deadline_ - std::chrono::steady_clock::now());
       if (left.count() <= 0) {
         timedOut = true;
         break;
@@ -113,6 +116,7 @@ class RunningExtension {
 
   pid_t pid_;
   int readFd_;
+  std::chrono::steady_clock::time_point deadline_;  // counted from the start
 };
 
 // Starts `arguments` with its standard output on a pipe.
@@ -240,13 +244,14 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
   // A process that runs one thread forks its extension: the same program, already loaded.
   // Otherwise the extension is started afresh from the executable.
   auto start = [local, executable, fallback](ExtensionRequest request,
-                                             const TimelineProviderContext& context) {
+                                             const TimelineProviderContext& context)
+      -> std::pair<std::function<Timeline<HostEntry>()>, int> {
     std::shared_ptr<RunningExtension> running =
         threadCount() == 1 ? forkExtension([&](std::ostream& out) {
           return serveExtension(*local, request, context, out);
         })
                            : spawnExtension(extensionArguments(executable, request, context));
-    return [local, fallback, running, context] {
+    auto answer = [local, fallback, running, context] {
       std::optional<std::string> output;
       if (running) output = running->collect();
       std::optional<Timeline<HostEntry>> timeline;
@@ -254,17 +259,18 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
       if (!timeline || timeline->entries.empty()) return fallback(context);
       return *timeline;
     };
+    return {answer, running ? running->fd() : -1};
   };
   widget.startTimeline = [start](const TimelineProviderContext& context) -> PendingTimeline {
-    return [answer = start(ExtensionRequest::timeline, context)] {
-      return std::optional<Timeline<HostEntry>>(answer());
-    };
+    auto [answer, fd] = start(ExtensionRequest::timeline, context);
+    return {[answer] { return std::optional<Timeline<HostEntry>>(answer()); }, fd};
   };
   widget.timeline = [start](const TimelineProviderContext& context) {
-    return std::optional<Timeline<HostEntry>>(start(ExtensionRequest::timeline, context)());
+    return std::optional<Timeline<HostEntry>>(start(ExtensionRequest::timeline, context).first());
   };
   widget.snapshot = [start](const TimelineProviderContext& context) {
-    return std::optional<HostEntry>(start(ExtensionRequest::snapshot, context)().entries.front());
+    return std::optional<HostEntry>(
+        start(ExtensionRequest::snapshot, context).first().entries.front());
   };
   return widget;
 }

@@ -306,7 +306,7 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
         std::vector<Timeline<HostEntry>> timelines;
         std::vector<std::string> paths;
         for (std::size_t i = 0; i < families.size(); ++i) {
-          auto timeline = pending[i]();
+          auto timeline = pending[i].wait();
           if (!timeline || timeline->entries.empty()) {
             err << info_.program << ": the widget gave no timeline\n";
             return static_cast<int>(kExitFailure);

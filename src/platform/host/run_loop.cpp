@@ -5,6 +5,7 @@
 
 #include <csignal>
 
+#include "platform/host/extension.hpp"
 #include "platform/host/file_watch.hpp"
 #include "platform/host/glib_support.hpp"
 
@@ -50,11 +51,49 @@ struct RunLoop::State {
   bool quitting = false;
   guint signalSources[2] = {0, 0};
 
-  bool request() {
+  // The request under way: its answer is taken when its descriptor says it is there (or at
+  // the extension's time limit), while the main loop goes on drawing and watching.
+  PendingTimeline pending;
+  guint readySource = 0;
+  guint pendingTimeout = 0;
+
+  // Asks for a timeline, dropping one still under way. With `wait`, or from a widget that
+  // answers at once, the answer is taken before returning: whether it came is returned.
+  bool request(bool wait = false) {
     ++requests;
     lastRequest = options.clock();
+    cancelPending();
     const DisplaySize size = familySize(options.family);
-    auto answer = widget.timeline(TimelineProviderContext{options.family, false, size});
+    pending = requestTimeline(widget, TimelineProviderContext{options.family, false, size});
+    if (wait || pending.readyFd < 0) return answered();
+    readySource = g_unix_fd_add(pending.readyFd, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                                &State::onReady, this);
+    pendingTimeout = addTimeout(kExtensionTimeout, [this] {
+      pendingTimeout = 0;
+      answered();
+    });
+    return true;
+  }
+
+  static gboolean onReady(gint, GIOCondition, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    self->readySource = 0;
+    self->answered();
+    return G_SOURCE_REMOVE;
+  }
+
+  void cancelPending() {
+    removeSource(readySource);
+    removeSource(pendingTimeout);
+    pending = {};  // an extension still at work is ended
+  }
+
+  bool answered() {
+    removeSource(readySource);
+    removeSource(pendingTimeout);
+    auto wait = std::move(pending.wait);
+    pending = {};
+    auto answer = wait ? wait() : std::nullopt;
     if (!answer || answer->entries.empty()) {
       if (errorHandler) errorHandler("the widget gave no timeline");
       // Asked again after the shortest reload interval, or when the file changes.
@@ -133,6 +172,7 @@ struct RunLoop::State {
   }
 
   ~State() {
+    cancelPending();
     removeSource(reloadTimer);
     removeSource(entryTimer);
     for (auto& source : signalSources)
@@ -166,7 +206,7 @@ bool RunLoop::start() {
     state.watch = std::make_unique<FileWatch>(state.options.watchedPath, state.options.debounce,
                                               [&state] { state.request(); });
   }
-  return state.request();
+  return state.request(true);
 }
 
 void RunLoop::reload() {

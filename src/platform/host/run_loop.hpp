@@ -5,7 +5,9 @@
 // says (at the `after` date, after the last entry's date for `atEnd`, never for `never`), and
 // soon after the watched file changes. Between requests it shows each entry of the timeline
 // from its date on. It holds no timer but those: nothing is polled. SIGINT and SIGTERM end
-// `run` cleanly.
+// `run` cleanly. Only the first answer is waited for; later ones arrive through the main loop
+// (the descriptor of a widget answering from an extension process says when), which goes on
+// drawing meanwhile.
 
 #include <chrono>
 #include <cstddef>
@@ -49,11 +51,12 @@ class RunLoop {
   // Called with a message when the widget gives no timeline; the loop keeps its entry.
   void onError(std::function<void(const std::string&)> handler);
 
-  // Asks for the first timeline and starts watching; false when the widget gave none.
+  // Asks for the first timeline, waits for it and starts watching; false when the widget gave
+  // none.
   bool start();
-  // Asks for a new timeline now.
+  // Asks for a new timeline now (dropping a request still under way).
   void reload();
-  // Asks for a new timeline in another family.
+  // Asks for a new timeline in another family (likewise).
   void setFamily(WidgetFamily family);
   WidgetFamily family() const;
 

@@ -45,8 +45,14 @@ nlohmann::ordered_json reloadPolicyJson(const TimelineReloadPolicy& policy, Date
   return {{"after", dateJson(*policy.date())}};
 }
 
-// A timeline request under way: waits for the answer and returns it.
-using PendingTimeline = std::function<std::optional<Timeline<HostEntry>>()>;
+// A timeline request under way.
+struct PendingTimeline {
+  // Waits for the answer and returns it; call once.
+  std::function<std::optional<Timeline<HostEntry>>()> wait;
+  // Becomes readable (or hung up) when the answer is there, so that a main loop can wait for
+  // it without blocking; -1 when `wait` answers at once.
+  int readyFd = -1;
+};
 
 struct WidgetDescriptor {
   std::string kind;
@@ -78,7 +84,7 @@ struct WidgetDescriptor {
 inline PendingTimeline requestTimeline(const WidgetDescriptor& widget,
                                        const TimelineProviderContext& context) {
   if (widget.startTimeline) return widget.startTimeline(context);
-  return [&widget, context] { return widget.timeline(context); };
+  return {[&widget, context] { return widget.timeline(context); }};
 }
 
 template <TimelineProvider P>

@@ -2,6 +2,7 @@
 // window's remembered state and texts. Every wait is bounded.
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -150,6 +151,41 @@ TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "no file"; }, 5s));
   EXPECT_EQ(loop.currentEntry()->json()["text"], "no file");
   EXPECT_TRUE(probe.errors.empty());
+}
+
+// After the first answer, the loop goes on while an extension works on the next one.
+TEST(RunLoop, KeepsRunningWhileAnAnswerIsUnderWay) {
+  int answerPipe[2];
+  ASSERT_EQ(::pipe(answerPipe), 0);
+  const WidgetDescriptor local = testing::stubWidget(testing::stubOptions());
+  WidgetDescriptor widget = local;
+  int asked = 0;
+  widget.startTimeline = [&](const TimelineProviderContext& context) -> PendingTimeline {
+    if (++asked == 1) return {[&local, context] { return local.timeline(context); }};
+    return {[&local, context, fd = answerPipe[0]] {
+              char byte = 0;
+              EXPECT_EQ(::read(fd, &byte, 1), 1) << "asked before the answer was there";
+              auto timeline = local.timeline(context);
+              timeline->entries.front() =
+                  testing::stubEntry(timeline->entries.front().date, "late");
+              return timeline;
+            },
+            answerPipe[0]};
+  };
+  RunLoop loop(widget, fastOptions());
+  LoopProbe probe;
+  probe.attach(loop);
+  ASSERT_TRUE(loop.start());
+  loop.reload();
+  EXPECT_EQ(loop.timelineRequests(), 2u);
+  bool ticked = false;
+  addTimeout(100ms, [&ticked] { ticked = true; });
+  EXPECT_TRUE(iterateUntil([&] { return ticked; }, 5s));
+  EXPECT_EQ(probe.shown, std::vector<std::string>{"no file"});
+  ASSERT_EQ(::write(answerPipe[1], "x", 1), 1);
+  EXPECT_TRUE(iterateUntil([&] { return probe.shown.back() == "late"; }, 5s));
+  ::close(answerPipe[0]);
+  ::close(answerPipe[1]);
 }
 
 TEST(RunLoop, AsksAgainAtTheReloadDate) {
