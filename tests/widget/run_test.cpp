@@ -63,8 +63,7 @@ TEST(RunCommand, KeepsThePictureOfTheWidgetAndEndsOnSigterm) {
 TEST(RunCommand, TheWindowProgramTakesOverAndSaysWhenThereIsNoDisplay) {
   TempDir dir;
   ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("w.json")},
-                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, dir.file("out"),
-                     dir.file("err"));
+                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, dir.file("out"), dir.file("err"));
   EXPECT_EQ(child.wait(20s), 3);
   EXPECT_NE(readFile(dir.file("err")).find("halyard-widget: cannot open a display: neither"),
             std::string::npos)
@@ -152,15 +151,38 @@ TEST(RunCommand, ShowsTheWidgetInADesktopWindow) {
   ChildProcess again(
       {HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("watched.json")}, env,
       dir.file("out2"), dir.file("err2"));
+  std::optional<WindowGeometry> next;
   EXPECT_TRUE(eventually(
       [&] {
-        auto next = findWindow(server.display(), "Halyard");
+        next = findWindow(server.display(), "Halyard");
         return next && next->height == 382;
       },
       20s))
       << readFile(dir.file("err2"));
-  again.signal(SIGTERM);
-  EXPECT_EQ(again.wait(10s), 0);
+  if (!next || !testing::executableExists("/usr/bin/xdotool")) {
+    again.signal(SIGTERM);
+    EXPECT_EQ(again.wait(10s), 0);
+    GTEST_SKIP() << "xdotool is not installed: the menu is not tried";
+  }
+
+  // The right button's menu: Mediano, Grande, Salir.
+  const auto menu = [&](const std::string& keys) {
+    return testing::commandOutput("env DISPLAY=" + server.display() +
+                                  " xdotool mousemove --window " + next->id +
+                                  " 100 60 click 3 sleep 1.5 key " + keys);
+  };
+  ASSERT_TRUE(menu("Down Return"));
+  EXPECT_TRUE(eventually(
+      [&] {
+        next = findWindow(server.display(), "Halyard");
+        return next && next->height == 170;
+      },
+      20s))
+      << "the menu switches to medium";
+  ASSERT_TRUE(menu("Down Down Down Return"));
+  EXPECT_EQ(again.wait(10s), 0) << "the menu quits";
+  EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/host/window_state.hpp"
 #include "platform/render/renderer.hpp"
 #include "platform/ui/placed_tree_json.hpp"
+#include "platform/ui/text.hpp"
 
 namespace halyard::host {
 
@@ -35,16 +36,17 @@ bool isWaylandDisplay(GdkDisplay* display) {
   return std::strcmp(G_OBJECT_TYPE_NAME(display), "GdkWaylandDisplay") == 0;
 }
 
-const char* capitalised(WidgetFamily family) {
+// The menu's texts, in Spanish like the widget's (localisable keys of its text domain).
+const char* familyLabel(WidgetFamily family) {
   switch (family) {
     case WidgetFamily::systemSmall:
-      return "Small";
+      return "Pequeño";
     case WidgetFamily::systemMedium:
-      return "Medium";
+      return "Mediano";
     case WidgetFamily::systemLarge:
-      return "Large";
+      return "Grande";
     case WidgetFamily::systemExtraLarge:
-      return "Extra large";
+      return "Muy grande";
     default:
       return nullptr;
   }
@@ -53,13 +55,13 @@ const char* capitalised(WidgetFamily family) {
 const char* cornerLabel(Corner corner) {
   switch (corner) {
     case Corner::topLeft:
-      return "Top left";
+      return "Arriba a la izquierda";
     case Corner::topRight:
-      return "Top right";
+      return "Arriba a la derecha";
     case Corner::bottomLeft:
-      return "Bottom left";
+      return "Abajo a la izquierda";
     case Corner::bottomRight:
-      return "Bottom right";
+      return "Abajo a la derecha";
   }
   return "";
 }
@@ -159,9 +161,9 @@ struct WidgetWindow::State {
     g_object_ref_sink(menu);
     GSList* group = nullptr;
     for (auto family : options.families) {
-      const char* label = capitalised(family);
+      const char* label = familyLabel(family);
       if (label == nullptr) continue;
-      GtkWidget* item = gtk_radio_menu_item_new_with_label(group, label);
+      GtkWidget* item = gtk_radio_menu_item_new_with_label(group, text(label).c_str());
       group = gtk_radio_menu_item_get_group(GTK_RADIO_MENU_ITEM(item));
       gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), family == loop.family());
       addAction(item, "toggled", [this, family] {
@@ -175,7 +177,8 @@ struct WidgetWindow::State {
       GSList* corners = nullptr;
       for (auto corner :
            {Corner::topLeft, Corner::topRight, Corner::bottomLeft, Corner::bottomRight}) {
-        GtkWidget* item = gtk_radio_menu_item_new_with_label(corners, cornerLabel(corner));
+        GtkWidget* item =
+            gtk_radio_menu_item_new_with_label(corners, text(cornerLabel(corner)).c_str());
         corners = gtk_radio_menu_item_get_group(GTK_RADIO_MENU_ITEM(item));
         gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), corner == remembered.corner);
         addAction(item, "toggled", [this, corner] {
@@ -186,9 +189,12 @@ struct WidgetWindow::State {
       }
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
-    addAction(gtk_menu_item_new_with_label("Quit"), "activate", [this] { loop.quit(); });
+    addAction(gtk_menu_item_new_with_label(text("Salir").c_str()), "activate",
+              [this] { loop.quit(); });
     gtk_widget_show_all(menu);
   }
+
+  std::string text(const char* key) const { return ui::localizedString(options.textDomain, key); }
 
   void addAction(GtkWidget* item, const char* signal, std::function<void()> run) {
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
