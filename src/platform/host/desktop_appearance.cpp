@@ -92,7 +92,10 @@ struct DesktopAppearance::State {
         g_variant_new("(ss)", kAppearanceNamespace, kColorSchemeKey), nullptr,
         G_DBUS_CALL_FLAGS_NO_AUTO_START, kReadTimeoutMs, nullptr, nullptr);
     if (reply != nullptr) {
-      if (auto value = colorSchemeValue(reply)) portal = appearanceForColorScheme(*value);
+      // Read answers a tuple (v) whose value is itself a variant.
+      GVariant* value = g_variant_get_child_value(reply, 0);
+      if (auto scheme = colorSchemeValue(value)) portal = appearanceForColorScheme(*scheme);
+      g_variant_unref(value);
       g_variant_unref(reply);
     }
     current = compute();

@@ -335,13 +335,6 @@ TEST(WindowState, LivesInTheUsersConfigFolderUnderTheProgramsName) {
   EXPECT_FALSE(cornerFromName("centre").has_value());
 }
 
-TEST(DesktopAppearance, ColorSchemeValues) {
-  EXPECT_EQ(appearanceForColorScheme(1), ui::Appearance::dark);
-  EXPECT_EQ(appearanceForColorScheme(2), ui::Appearance::light);
-  EXPECT_EQ(appearanceForColorScheme(0), std::nullopt);
-  EXPECT_EQ(appearanceForColorScheme(7), std::nullopt);
-}
-
 TEST(DesktopWindow, TheSummaryReadsTheTextsInOrder) {
   ui::PlacedNode root;
   root.kind = "VStack";
