@@ -70,6 +70,37 @@ TEST(RunCommand, TheWindowProgramTakesOverAndSaysWhenThereIsNoDisplay) {
       << readFile(dir.file("err"));
 }
 
+// Voluntary context switches of every thread of process `pid`: how often it woke up.
+long wakeUps(int pid) {
+  long total = 0;
+  for (const auto& task :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    std::istringstream status(readFile(task.path().string() + "/status"));
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stol(line.substr(24));
+  }
+  return total;
+}
+
+// Between reload dates and file changes nothing runs: no timer, no polling (GLib's file
+// monitors poll every four seconds for an entry of the root folder, such as /tmp or the
+// folder of the home folders). The watched file's folder is missing and sits next to the
+// test's folder, in the temporary folder.
+TEST(RunCommand, IdlesWithoutWakingUp) {
+  TempDir dir;
+  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "-o", dir.file("w.png"), "--watch",
+                      dir.path().string() + "-absent/widget.json"},
+                     {}, dir.file("out"), dir.file("err"));
+  ASSERT_TRUE(eventually([&] { return lineCount(dir.file("out")) == 1; }, 20s))
+      << readFile(dir.file("err"));
+  std::this_thread::sleep_for(1s);
+  const long before = wakeUps(child.pid());
+  std::this_thread::sleep_for(9s);
+  EXPECT_LE(wakeUps(child.pid()) - before, 1);
+  child.signal(SIGTERM);
+  EXPECT_EQ(child.wait(10s), 0);
+}
+
 struct WindowGeometry {
   std::string id;
   int width = 0;

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <vector>
 
 #include "platform/host/glib_support.hpp"
 
@@ -42,34 +41,44 @@ struct FileWatch::State {
   std::chrono::milliseconds delay;
   std::function<void()> changed;
   std::string watchedEntry;
-  // One monitor on the watched entry, one on the folder that holds it (to see that folder go).
-  std::vector<GObjectHandle<GFileMonitor>> monitors;
+  std::string holder;  // the folder that holds the watched entry
+  // One monitor on the holding folder: it sees the entry come, change and go, and the folder
+  // itself go. (A file monitor would do for the entry, but GLib rescans every four seconds for
+  // one whose folder is the root, which would wake an idle host.)
+  GObjectHandle<GFileMonitor> monitor;
   guint timer = 0;
   gint64 burstStart = 0;
 
   void arm() {
     const std::string entry = firstMissing(std::filesystem::path(path));
-    if (entry == watchedEntry && !monitors.empty()) return;
-    monitors.clear();
+    if (entry == watchedEntry && (monitor || holder == "/")) return;
+    monitor.reset();
     watchedEntry = entry;
-    const std::filesystem::path entryPath(entry);
-    std::vector<std::string> targets{entry};
-    if (entryPath.has_parent_path() && entryPath.parent_path() != entryPath.root_path())
-      targets.push_back(entryPath.parent_path().string());
-    for (const auto& target : targets) {
-      GObjectHandle<GFile> file(g_file_new_for_path(target.c_str()));
-      GObjectHandle<GFileMonitor> monitor(
-          g_file_monitor_file(file.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr));
-      if (!monitor) continue;
-      connectSignal(monitor.get(), "changed", &State::onEvent, this);
-      monitors.push_back(std::move(monitor));
-    }
+    holder = std::filesystem::path(entry).parent_path().string();
+    // GLib cannot watch the root folder without rescanning it every four seconds; a path
+    // missing right below the root (a home folder that does not exist) is left unwatched, and
+    // the reload dates alone ask again.
+    if (holder == "/") return;
+    GObjectHandle<GFile> folder(g_file_new_for_path(holder.c_str()));
+    monitor.reset(
+        g_file_monitor_directory(folder.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr));
+    if (monitor) connectSignal(monitor.get(), "changed", &State::onEvent, this);
+  }
+
+  // Whether an event is about the watched entry or its folder, not a neighbour of the entry.
+  bool concerns(GFile* file) const {
+    if (file == nullptr) return false;
+    gchar* raw = g_file_get_path(file);
+    const bool ours = raw != nullptr && (watchedEntry == raw || holder == raw);
+    g_free(raw);
+    return ours;
   }
 
   // Every event starts or extends the quiet period; a burst that never settles is still
   // reported after four delays.
-  static void onEvent(GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer data) {
+  static void onEvent(GFileMonitor*, GFile* file, GFile* other, GFileMonitorEvent, gpointer data) {
     auto* self = static_cast<State*>(data);
+    if (!self->concerns(file) && !self->concerns(other)) return;
     const gint64 now = g_get_monotonic_time();
     if (self->timer != 0) {
       if (now - self->burstStart >= 4 * self->delay.count() * 1000) return;

@@ -4,8 +4,8 @@
 // exist yet.
 //
 // Only the missing part of the path can change what the path names, so the watch is kept on
-// the first missing component of the path (or on the file itself once everything exists) and
-// on the folder entry just above it, which sees that folder removed. As folders appear or
+// the first missing component of the path (or on the file itself once everything exists),
+// through the folder that holds it, which also sees that folder removed. As folders appear or
 // disappear the watch moves along the path. The several events of one save come in a burst:
 // they are coalesced, and `changed` is called once the burst has been quiet for `delay`.
 
