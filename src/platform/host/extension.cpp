@@ -262,8 +262,11 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
     return {answer, running ? running->fd() : -1};
   };
   widget.startTimeline = [start](const TimelineProviderContext& context) -> PendingTimeline {
-    auto [answer, fd] = start(ExtensionRequest::timeline, context);
-    return {[answer] { return std::optional<Timeline<HostEntry>>(answer()); }, fd};
+    auto started = start(ExtensionRequest::timeline, context);
+    return {[answer = std::move(started.first)] {
+              return std::optional<Timeline<HostEntry>>(answer());
+            },
+            started.second};
   };
   widget.timeline = [start](const TimelineProviderContext& context) {
     return std::optional<Timeline<HostEntry>>(start(ExtensionRequest::timeline, context).first());
