@@ -11,6 +11,9 @@
 #ifndef HALYARD_HELPER_DIR
 #define HALYARD_HELPER_DIR ""
 #endif
+#ifndef HALYARD_PROGRAM_DIR
+#define HALYARD_PROGRAM_DIR ""
+#endif
 
 namespace halyard {
 
@@ -47,7 +50,7 @@ int HalyardWidgetBundle::main(int argc, const char* const* argv, std::ostream& o
   host::HostProgram program(
       {"halyard-widget", HALYARD_VERSION,
        "Halyard desktop widget: shows backup storage use, health and the next backup.", "halyard",
-       kTextDomain, "halyard-widget-window", HALYARD_HELPER_DIR},
+       kTextDomain, "halyard-widget-window", HALYARD_HELPER_DIR, HALYARD_PROGRAM_DIR},
       HalyardWidgetBundle().body());
   addWidgetCommands(program);
   return program.run(argc, argv, out, err);

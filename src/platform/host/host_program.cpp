@@ -86,6 +86,28 @@ void confineDrawing(const std::vector<std::string>& outputs) {
   confineTo(grants);
 }
 
+// The program `name` beside this one, else in `folder` (relative to this program's folder
+// unless absolute); empty when in neither.
+std::string programNear(const std::string& name, const std::string& folder) {
+  if (name.empty()) return {};
+  std::vector<std::string> folders;
+  const std::string self = selfExecutable();
+  const std::string own =
+      self.substr(0, self.rfind('/') == std::string::npos ? 0 : self.rfind('/'));
+  if (!own.empty()) folders.push_back(own);
+  if (!folder.empty()) {
+    if (folder.front() == '/')
+      folders.push_back(folder);
+    else if (!own.empty())
+      folders.push_back(own + "/" + folder);
+  }
+  for (const auto& candidate : folders) {
+    const std::string path = candidate + "/" + name;
+    if (isExecutableFile(path)) return path;
+  }
+  return {};
+}
+
 bool isDirectory(const std::string& path) {
   struct stat info {};
   return !path.empty() &&
@@ -118,11 +140,16 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   app.set_version_flag("--version", info_.program + " " + info_.version);
   app.require_subcommand(1);
 
-  // The host asks every widget through extension processes of this same program; an
-  // executable it cannot name leaves the widgets in the host's process.
-  const std::string self = selfExecutable();
+  // The host asks every widget through extension processes of this same program, or, in the
+  // program that carries the desktop window, of the program it serves, which loads far less.
+  // An executable it cannot name leaves the widgets in the host's process.
+  std::string starter = selfExecutable();
+  if (desktopWindows() != nullptr) {
+    if (std::string lean = programNear(info_.program, info_.programDirectory); !lean.empty())
+      starter = std::move(lean);
+  }
   for (const auto& widget : local_) {
-    widgets_.push_back(self.empty() ? widget : isolatedDescriptor(widget, self));
+    widgets_.push_back(starter.empty() ? widget : isolatedDescriptor(widget, starter));
   }
 
   // Extension mode (hidden): answer one request for the first widget, confined.
@@ -366,23 +393,7 @@ CLI::App* HostProgram::addCommand(const std::string& name, const std::string& de
 }
 
 std::string HostProgram::helperProgram(const std::string& name) const {
-  if (name.empty()) return {};
-  std::vector<std::string> folders;
-  const std::string self = selfExecutable();
-  const std::string own =
-      self.substr(0, self.rfind('/') == std::string::npos ? 0 : self.rfind('/'));
-  if (!own.empty()) folders.push_back(own);
-  if (const std::string& helpers = info_.helperDirectory; !helpers.empty()) {
-    if (helpers.front() == '/')
-      folders.push_back(helpers);
-    else if (!own.empty())
-      folders.push_back(own + "/" + helpers);
-  }
-  for (const auto& folder : folders) {
-    const std::string path = folder + "/" + name;
-    if (isExecutableFile(path)) return path;
-  }
-  return {};
+  return programNear(name, info_.helperDirectory);
 }
 
 int HostProgram::handOver(const std::string& name, std::ostream& err) const {

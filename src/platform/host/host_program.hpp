@@ -36,6 +36,9 @@ struct HostInfo {
   // absolute).
   std::string windowProgram;
   std::string helperDirectory;
+  // Where a helper program finds `program` (beside itself first; relative to its own folder
+  // unless absolute): the window program starts its extensions from there.
+  std::string programDirectory;
 };
 
 class HostProgram {
