@@ -243,9 +243,10 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
   };
   // A process that runs one thread forks its extension: the same program, already loaded.
   // Otherwise the extension is started afresh from the executable.
-  auto start = [local, executable, fallback](ExtensionRequest request,
-                                             const TimelineProviderContext& context)
-      -> std::pair<std::function<Timeline<HostEntry>()>, int> {
+  // The answer always comes: the placeholder stands in for a failed extension.
+  auto start = [local, executable, fallback](
+                   ExtensionRequest request,
+                   const TimelineProviderContext& context) -> PendingTimeline {
     std::shared_ptr<RunningExtension> running =
         threadCount() == 1 ? forkExtension([&](std::ostream& out) {
           return serveExtension(*local, request, context, out);
@@ -256,24 +257,20 @@ WidgetDescriptor isolatedDescriptor(WidgetDescriptor widget, std::string executa
       if (running) output = running->collect();
       std::optional<Timeline<HostEntry>> timeline;
       if (output) timeline = timelineFromJson(*local, *output);
-      if (!timeline || timeline->entries.empty()) return fallback(context);
-      return *timeline;
+      if (!timeline || timeline->entries.empty()) timeline = fallback(context);
+      return timeline;
     };
     return {answer, running ? running->fd() : -1};
   };
-  widget.startTimeline = [start](const TimelineProviderContext& context) -> PendingTimeline {
-    auto started = start(ExtensionRequest::timeline, context);
-    return {[answer = std::move(started.first)] {
-              return std::optional<Timeline<HostEntry>>(answer());
-            },
-            started.second};
+  widget.startTimeline = [start](const TimelineProviderContext& context) {
+    return start(ExtensionRequest::timeline, context);
   };
   widget.timeline = [start](const TimelineProviderContext& context) {
-    return std::optional<Timeline<HostEntry>>(start(ExtensionRequest::timeline, context).first());
+    return start(ExtensionRequest::timeline, context).wait();
   };
   widget.snapshot = [start](const TimelineProviderContext& context) {
     return std::optional<HostEntry>(
-        start(ExtensionRequest::snapshot, context).first().entries.front());
+        start(ExtensionRequest::snapshot, context).wait()->entries.front());
   };
   return widget;
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <ostream>
 
 #include "platform/host/confinement.hpp"
@@ -77,11 +78,8 @@ void confineDrawing(const std::vector<std::string>& outputs) {
   grants.push_back({"/proc/self", PathAccess::read});
 #endif
   for (const auto& output : outputs) {
-    const auto slash = output.rfind('/');
-    grants.push_back({slash == std::string::npos ? "."
-                      : slash == 0               ? "/"
-                                                 : output.substr(0, slash),
-                      PathAccess::update});
+    const std::string folder = std::filesystem::path(output).parent_path().string();
+    grants.push_back({folder.empty() ? "." : folder, PathAccess::update});
   }
   confineTo(grants);
 }
@@ -91,9 +89,7 @@ void confineDrawing(const std::vector<std::string>& outputs) {
 std::string programNear(const std::string& name, const std::string& folder) {
   if (name.empty()) return {};
   std::vector<std::string> folders;
-  const std::string self = selfExecutable();
-  const std::string own =
-      self.substr(0, self.rfind('/') == std::string::npos ? 0 : self.rfind('/'));
+  const std::string own = std::filesystem::path(selfExecutable()).parent_path().string();
   if (!own.empty()) folders.push_back(own);
   if (!folder.empty()) {
     if (folder.front() == '/')

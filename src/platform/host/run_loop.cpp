@@ -89,10 +89,8 @@ struct RunLoop::State {
   }
 
   bool answered() {
-    removeSource(readySource);
-    removeSource(pendingTimeout);
     auto wait = std::move(pending.wait);
-    pending = {};
+    cancelPending();
     auto answer = wait ? wait() : std::nullopt;
     if (!answer || answer->entries.empty()) {
       if (errorHandler) errorHandler("the widget gave no timeline");
