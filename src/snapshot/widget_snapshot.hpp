@@ -61,7 +61,10 @@ struct WidgetSnapshot {
 
   // Where the backup application writes the snapshot: the home directory from the user
   // database (else $HOME), then "Library/Application Support/Halyard/widget-snapshot.json".
-  // Computed on every call.
+  // The user database is asked once per process, on the first call, and its answer kept: the
+  // account's home does not change while the process runs, and a process confined to the
+  // snapshot file can no longer read the database. $HOME is read on each call, and only when
+  // the database gave no home.
   static std::string fileURL();
 };
 

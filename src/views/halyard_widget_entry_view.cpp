@@ -17,6 +17,9 @@ namespace {
 // Secondary text and icons: the foreground at lower emphasis.
 constexpr StyleName kSecondary = StyleName::hierarchicalSecondary;
 
+// How far byte counts and counters shrink before their text is cut.
+constexpr double kCountMinimumScale = 0.7;
+
 // Upper case by the default, locale-independent Unicode mapping.
 std::string upperCased(const std::string& text) {
   std::string out;
@@ -56,6 +59,8 @@ View HalyardWidgetEntryView::familyBody() const {
 }
 
 View HalyardWidgetEntryView::mediumBody() const {
+  // The provider bars give up whole rows, last first, when the widget is too short for them;
+  // header and footer keep their places (see providerBars).
   return VStack(HorizontalAlignment::leading, 8,
                 {
                     header(),
@@ -68,19 +73,20 @@ View HalyardWidgetEntryView::mediumBody() const {
 
 View HalyardWidgetEntryView::largeBody() const {
   // The sections between header and footer give up whole rows, last first, when the widget is
-  // too short for all of them; when everything fits they stand exactly as in a plain stack.
+  // too short for all of them; when everything fits they stand exactly as in a plain stack. A
+  // section's divider and title show only with at least its first row.
   return VStack(HorizontalAlignment::leading, 10,
                 {
                     header(),
                     RowClippingVStack(HorizontalAlignment::leading, 10,
                                       {
-                                          Divider().opacity(0.5),
-                                          sectionLabel("Por proveedor"),
+                                          Divider().opacity(0.5).keepWithNext(),
+                                          sectionLabel("Por proveedor").keepWithNext(),
                                           providerDonut(),
                                           If(!entry_->snapshot.topRepos.empty(),
                                              Group({
-                                                 Divider().opacity(0.5),
-                                                 sectionLabel("Por repositorio"),
+                                                 Divider().opacity(0.5).keepWithNext(),
+                                                 sectionLabel("Por repositorio").keepWithNext(),
                                                  repoBars(),
                                              })),
                                       }),
@@ -129,11 +135,14 @@ View HalyardWidgetEntryView::header() const {
 }
 
 View HalyardWidgetEntryView::metricChip(const std::string& value, const std::string& label) const {
+  // One line, shrinking before it is cut: a long count must not wrap inside the header.
   return HStack(VerticalAlignment::center, 3,
                 {
                     Text(value).font(Font::caption2().bold().monospacedDigit()),
                     Text(label).font(Font::caption2()).foregroundStyle(kSecondary),
-                });
+                })
+      .lineLimit(1)
+      .minimumScaleFactor(kCountMinimumScale);
 }
 
 View HalyardWidgetEntryView::healthDot() const {
@@ -182,9 +191,13 @@ View HalyardWidgetEntryView::usageBar(std::int64_t bytes, std::int64_t reference
 }
 
 View HalyardWidgetEntryView::byteCount(std::int64_t count) const {
+  // One line, shrinking before it is cut: a wrapped count would make its row taller than
+  // the others.
   return Text(bytes().string(count))
       .font(Font::caption2().monospacedDigit())
-      .foregroundStyle(kSecondary);
+      .foregroundStyle(kSecondary)
+      .lineLimit(1)
+      .minimumScaleFactor(kCountMinimumScale);
 }
 
 View HalyardWidgetEntryView::providerBars(int maxCount) const {
@@ -192,14 +205,15 @@ View HalyardWidgetEntryView::providerBars(int maxCount) const {
   const auto shownCount =
       std::min(providers.size(), static_cast<std::size_t>(std::max(maxCount, 0)));
   const std::span<const WidgetSnapshot::ProviderUsage> shown(providers.data(), shownCount);
-  if (shown.empty()) return VStack(HorizontalAlignment::leading, 5, {emptyState()});
+  // Rows that do not fit between header and footer are left out, last first.
+  if (shown.empty()) return RowClippingVStack(HorizontalAlignment::leading, 5, {emptyState()});
 
   std::vector<std::int64_t> counts;
   for (const auto& provider : shown)
     counts.push_back(provider.bytes);
   const std::int64_t reference = referenceValue(counts);
 
-  return VStack(
+  return RowClippingVStack(
       HorizontalAlignment::leading, 5,
       {ForEach(shown, [&](const WidgetSnapshot::ProviderUsage& provider) {
         return HStack(
@@ -243,7 +257,9 @@ View HalyardWidgetEntryView::providerDonut() const {
                                  Spacer(),
                                  byteCount(provider.bytes),
                              });
-                       })})
+                       })},
+              // The chart never stands without the first row of its legend.
+              1)
               .frame(FlexFrame{.maxWidth = infinity, .alignment = Alignment::leading}),
       });
 }

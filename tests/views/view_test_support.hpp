@@ -23,10 +23,11 @@ inline WidgetSnapshot example(const std::string& name = "full.json") {
 
 inline ui::PlacedNode layoutEntry(const WidgetSnapshot& snapshot, ui::WidgetFamily family,
                                   Date date = kEntryDate,
-                                  const ui::TextMeasurer* measurer = nullptr) {
+                                  const ui::TextMeasurer* measurer = nullptr, double scale = 2) {
   static const ui::testing::FakeMeasurer fake;
   host::WidgetRenderSettings settings;
   settings.family = family;
+  settings.scale = scale;
   settings.textDomain = HalyardWidgetEntryView::kTextDomain;
   return host::layoutWidget(HalyardWidgetEntryView(HalyardWidgetEntry{date, snapshot})
                                 .body()

@@ -85,6 +85,10 @@ class ChartNode final : public Node {
     const Point center{frame.x + frame.width / 2, frame.y + frame.height / 2};
     const double radius = std::min(frame.width, frame.height) / 2;
     const auto spans = sectorAngles(values);
+    if (spans.empty() && !marks_.empty()) {
+      // Nothing to plot: the ring's track, so that the chart still shows where it stands.
+      node.children.push_back(track(marks_.front(), center, radius, context));
+    }
     for (const SectorSpan& raw : spans) {
       const SectorMark& mark = marks_[raw.index];
       const double outer = radius * cleanRatio(mark.outerRadius.value_or(1), 1);
@@ -108,6 +112,21 @@ class ChartNode final : public Node {
   }
 
  private:
+  static PlacedNode track(const SectorMark& mark, Point center, double radius,
+                          const LayoutContext& context) {
+    const double outer = radius * cleanRatio(mark.outerRadius.value_or(1), 1);
+    PlacedNode node =
+        placedNode("ChartTrack", {center.x - outer, center.y - outer, 2 * outer, 2 * outer});
+    node.sector = PlacedSector{0,
+                               0,
+                               kFullTurn,
+                               center,
+                               outer * cleanRatio(mark.innerRadius, 0),
+                               outer,
+                               fillFor(StyleName::hierarchicalTertiary, context)};
+    return node;
+  }
+
   std::vector<SectorMark> marks_;
 };
 

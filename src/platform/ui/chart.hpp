@@ -3,8 +3,10 @@
 //
 // Sectors start at twelve o'clock and follow each other clockwise in list order; each spans
 // the share of 2π that its value has of the sum of the positive values. Marks whose value is
-// zero, negative or not finite get no sector, and a chart without a positive value places
-// none. Angles are in radians, clockwise from twelve o'clock.
+// zero, negative or not finite get no sector. A chart with marks but no positive value places
+// its track instead: one "ChartTrack" ring, with the first mark's radii, in the hierarchical
+// tertiary style (as the tracks of bars). Angles are in radians, clockwise from twelve
+// o'clock.
 //
 // The angular inset is a length in points measured along the outer edge: each sector gives up
 // that much arc at each of its two ends, so neighbours are twice the inset apart at the outer

@@ -36,11 +36,13 @@ double reduce(double room, double used) {
 class StackNode final : public Node {
  public:
   StackNode(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
-            std::optional<double> spacing, ChildList children, bool clipsRows)
+            std::optional<double> spacing, ChildList children, bool clipsRows,
+            std::size_t minimumRows = 0)
       : axis_(axis),
         horizontal_(horizontal),
         vertical_(vertical),
         clipsRows_(clipsRows),
+        minimumRows_(minimumRows),
         spacing_(cleanSpacing(spacing)),
         list_(std::move(children)),
         children_(list_.views()) {}
@@ -132,22 +134,29 @@ class StackNode final : public Node {
     };
 
     if (clipsRows_ && alongProposal && std::isfinite(*alongProposal)) {
-      // Rows one by one, each offered the length the rows before it left, until one does not
-      // fit: rows after it are never measured, however many there are. A row that can give
-      // up rows of its own (a nested row-clipping stack) shows what fits of it.
+      // Rows one by one, in order, each offered the length the rows before it left, until one
+      // does not fit: rows after it are never measured, however many there are. A row that
+      // can give up rows of its own (a nested row-clipping stack) shows what fits of it. The
+      // rows kept with the next one wait for it: they go when it does not show.
       double used = 0;
+      std::size_t waiting = 0;  // rows at the end of those shown that wait for the next one
       result.shown = 0;
       for (std::size_t i = 0; i < count; ++i) {
+        const bool required = i < minimumRows_;
         const double gap = i > 0 ? spacing_ : 0;
         const double left = *alongProposal - used - gap;
-        if (left < -kFitTolerance) break;
+        if (left < -kFitTolerance && !required) break;
         reserveRows(i + 1);
         const double length = assign(i, std::max(left, 0.0));
-        if (length > left + kFitTolerance) break;
-        if (length <= 0 && children_[i].node().yieldsLength(axis_)) break;
+        if (!required) {
+          if (length > left + kFitTolerance) break;
+          if (length <= 0 && children_[i].node().yieldsLength(axis_)) break;
+        }
         used += gap + length;
         ++result.shown;
+        waiting = children_[i].node().keepsWithNext() && !required ? waiting + 1 : 0;
       }
+      result.shown -= waiting;
     } else if (clipsRows_ || !alongProposal) {
       reserveRows(count);
       for (std::size_t i = 0; i < count; ++i)
@@ -246,7 +255,8 @@ class StackNode final : public Node {
   Axis axis_;
   HorizontalAlignment horizontal_;
   VerticalAlignment vertical_;
-  bool clipsRows_;  // beside the alignments: a stack per row adds up
+  bool clipsRows_;           // beside the alignments: a stack per row adds up
+  std::size_t minimumRows_;  // row-clipping stacks: rows shown whether they fit or not
   double spacing_;
   ChildList list_;
   const std::vector<View>& children_;  // list_.views()
@@ -335,9 +345,11 @@ class ZStackNode final : public Node {
 };
 
 View stack(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
-           std::optional<double> spacing, std::vector<View> children, bool clipsRows) {
+           std::optional<double> spacing, std::vector<View> children, bool clipsRows,
+           std::size_t minimumRows = 0) {
   return View(std::make_shared<const StackNode>(axis, horizontal, vertical, spacing,
-                                                flattenChildren(std::move(children)), clipsRows));
+                                                flattenChildren(std::move(children)), clipsRows,
+                                                minimumRows));
 }
 
 }  // namespace
@@ -387,9 +399,9 @@ View ZStack(std::vector<View> children) {
 }
 
 View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
-                       std::vector<View> rows) {
+                       std::vector<View> rows, std::size_t minimumRows) {
   return detail::stack(Axis::vertical, alignment, VerticalAlignment::center, spacing,
-                       std::move(rows), true);
+                       std::move(rows), true, minimumRows);
 }
 
 }  // namespace halyard::ui

@@ -42,10 +42,17 @@ View ZStack(std::vector<View> children);
 // the height the rows before them left, and shows the leading rows that fit whole (with their
 // spacing); the first row that does not fit and every row after it are left out, and never
 // measured. A row that can give up rows of its own (a nested row-clipping stack) shows what
-// fits of it. Offered an unspecified or unbounded height it shows every row. In an enclosing
-// VStack it is served after the other children (it is as flexible as can be) and before
-// spacers, and is never asked about an unbounded height.
+// fits of it, and counts as not fitting when none of its rows fits. A row marked
+// keepWithNext() shows only when the row after it shows too, so a title never stands without
+// its first row: when the next row is left out, so are the kept rows before it. Offered an
+// unspecified or unbounded height it shows every row. In an enclosing VStack it is served
+// after the other children (it is as flexible as can be) and before spacers, and is never
+// asked about an unbounded height.
+//
+// The first `minimumRows` rows (all, when there are fewer) are always shown: when even they do
+// not fit, the stack answers their size all the same, so that a row-clipping stack around it,
+// however deep, sees that it does not fit and leaves out the whole row that holds it.
 View RowClippingVStack(HorizontalAlignment alignment, std::optional<double> spacing,
-                       std::vector<View> rows);
+                       std::vector<View> rows, std::size_t minimumRows = 0);
 
 }  // namespace halyard::ui

@@ -70,6 +70,7 @@ class ContextNode final : public Node {
     return baselineOf(child_, proposal, changed(context));
   }
   bool isSpacer() const override { return child_.node().isSpacer(); }
+  bool keepsWithNext() const override { return child_.node().keepsWithNext(); }
 
   const View& child() const { return child_; }
   const Change& change() const { return change_; }
@@ -328,11 +329,12 @@ class PaddingNode final : public Node {
   EdgeInsets insets_;
 };
 
-// Opacity and clipping change how the child is drawn, not where.
+// Opacity and clipping change how the child is drawn, not where; keeping a row with the next
+// one changes only whether a row-clipping stack shows it.
 class DrawingNode final : public Node {
  public:
-  DrawingNode(View child, double opacity, bool clips)
-      : child_(std::move(child)), opacity_(opacity), clips_(clips) {}
+  DrawingNode(View child, double opacity, bool clips, bool keepsWithNext = false)
+      : child_(std::move(child)), opacity_(opacity), clips_(clips), keepsWithNext_(keepsWithNext) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     return sizeOf(child_, proposal, context);
@@ -355,11 +357,14 @@ class DrawingNode final : public Node {
     return baselineOf(child_, proposal, context);
   }
   bool isSpacer() const override { return !clips_ && child_.node().isSpacer(); }
+  bool keepsWithNext() const override { return keepsWithNext_ || child_.node().keepsWithNext(); }
+  bool yieldsLength(Axis axis) const override { return child_.node().yieldsLength(axis); }
 
  private:
   View child_;
   double opacity_;
   bool clips_;
+  bool keepsWithNext_;
 };
 
 class ContainerBackgroundNode final : public Node {
@@ -628,6 +633,12 @@ View View::padding(Edge edges, double length) const {
 View View::padding(const EdgeInsets& insets) const {
   return modified([&](const View& view) {
     return View(std::make_shared<const detail::PaddingNode>(view, insets));
+  });
+}
+
+View View::keepWithNext() const {
+  return modified([](const View& view) {
+    return View(std::make_shared<const detail::DrawingNode>(view, 1.0, false, true));
   });
 }
 

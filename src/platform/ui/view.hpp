@@ -81,6 +81,9 @@ class View {
   View padding(Edge edges, double length) const;
   View padding(double length) const { return padding(Edge::all, length); }
   View padding(const EdgeInsets& insets) const;
+  // In a row-clipping stack: this row shows only when the row after it shows too (a title
+  // with its first row). Anywhere else it changes nothing.
+  View keepWithNext() const;
 
   // Drawing.
   View opacity(double value) const;  // clamped to [0, 1]; NaN: 1

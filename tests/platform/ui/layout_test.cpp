@@ -312,26 +312,33 @@ TEST(RowClipping, AllRowsWhenTheRootProposalIsUnbounded) {
 }
 
 // Sections of rows inside a clipping stack: the section that does not fit whole shows its own
-// leading rows; a section that cannot shrink is left out.
-TEST(RowClipping, NestedSectionsGiveUpTheirOwnRows) {
+// leading rows; a title kept with its section goes when not even the section's first row fits;
+// a section that must show its first row beside something else goes whole instead of standing
+// with none.
+TEST(RowClipping, SectionsGiveUpRowsAndTitlesGoWithTheirFirstRow) {
   struct Case {
     double height;
-    std::size_t sections;  // sections shown
-    std::size_t lastRows;  // rows of the last section shown
+    std::size_t shown;     // outer rows shown
+    std::size_t lastRows;  // rows of the last section shown, when it is a section
   };
-  // Section A: 3 rows of 10, spacing 2 (34). Section B: a fixed 30-high box. Section C: like A.
-  // Outer spacing 10: A ends at 34, B at 74, C's rows end at 94, 106, 118.
-  for (const Case& c : {Case{200, 3, 3}, Case{118, 3, 3}, Case{117, 3, 2}, Case{94, 3, 1},
-                        Case{93, 2, 1}, Case{74, 2, 1}, Case{73, 1, 3}, Case{22, 1, 2}}) {
+  // Outer spacing 10: title 0-10; A (3 rows of 10, spacing 2) 20-54, rows ending at 30, 42, 54;
+  // title 64-74; a 5-high box beside B (like A, first row required) at 84, B's rows ending at
+  // 94, 106, 118.
+  for (const Case& c : {Case{200, 4, 3}, Case{117, 4, 2}, Case{94, 4, 1}, Case{93, 2, 3},
+                        Case{74, 2, 3}, Case{53, 2, 2}, Case{30, 2, 1}, Case{29, 0, 0}}) {
     SCOPED_TRACE(c.height);
-    const View rows =
-        RowClippingVStack(HorizontalAlignment::leading, 2, {box(20, 10), box(20, 10), box(20, 10)});
-    const PlacedNode root = clipped({rows, box(20, 30), rows}, 10, c.height);
+    const std::vector<View> three(3, box(20, 10));
+    const PlacedNode root = clipped(
+        {box(20, 10).keepWithNext(), RowClippingVStack(HorizontalAlignment::leading, 2, three),
+         box(20, 10).keepWithNext(),
+         HStack(VerticalAlignment::top, 0,
+                {box(5, 5), RowClippingVStack(HorizontalAlignment::leading, 2, three, 1)})},
+        10, c.height);
     const PlacedNode& outer = at(root, {0});
-    ASSERT_EQ(outer.children.size(), c.sections);
-    if (outer.children.back().kind == "VStack") {
-      EXPECT_EQ(outer.children.back().children.size(), c.lastRows);
-    }
+    ASSERT_EQ(outer.children.size(), c.shown);
+    if (c.shown == 0) continue;
+    const PlacedNode& last = outer.children.back();
+    EXPECT_EQ((last.kind == "HStack" ? last.children.back() : last).children.size(), c.lastRows);
     EXPECT_LE(outer.frame.height, c.height);
   }
 }

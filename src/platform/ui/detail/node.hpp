@@ -62,6 +62,8 @@ class Node {
   // row-clipping stack): stacks along that axis serve it after their other children, without
   // asking it about an unbounded offer, which would make it measure every row it has.
   virtual bool yieldsLength(Axis /*axis*/) const { return false; }
+  // A row that a row-clipping stack shows only together with the row after it.
+  virtual bool keepsWithNext() const { return false; }
   // Empty views take no room and no spacing in stacks.
   virtual bool isEmpty() const { return false; }
   // A group's children, already flattened, are spliced into the stack that holds it.
