@@ -43,11 +43,11 @@ View ZStack(std::vector<View> children);
 // spacing); the first row that does not fit and every row after it are left out, and never
 // measured. A row that can give up rows of its own (a nested row-clipping stack) shows what
 // fits of it, and counts as not fitting when none of its rows fits. A row marked
-// keepWithNext() shows only when the row after it shows too, so a title never stands without
-// its first row: when the next row is left out, so are the kept rows before it. Offered an
-// unspecified or unbounded height it shows every row. In an enclosing VStack it is served
-// after the other children (it is as flexible as can be) and before spacers, and is never
-// asked about an unbounded height.
+// keepWithNext() shows only together with the row after it, so a title never stands without
+// its first row: when that row is left out (or there is none), so are the kept rows before
+// it. Offered an unspecified or unbounded height it shows every row. In an enclosing VStack it
+// is served after the other children (it is as flexible as can be) and before spacers, and is
+// never asked about an unbounded height.
 //
 // The first `minimumRows` rows (all, when there are fewer) are always shown: when even they do
 // not fit, the stack answers their size all the same, so that a row-clipping stack around it,
