@@ -1,7 +1,9 @@
 #include "platform/host/confinement.hpp"
 
 #include <fcntl.h>
+#include <linux/filter.h>
 #include <linux/landlock.h>
+#include <linux/seccomp.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -170,60 +172,28 @@ ConfinementResult confineNetwork() {
   return enforce(false, true, false, {});
 }
 
-ConfinementResult filterSystemCalls() {
+namespace {
+
+// The extension's filter as libseccomp compiles it; empty when it cannot.
+std::string compileFilter() {
   // Anything not named below fails with EPERM, which the code that reads, decodes and answers
   // never meets.
   scmp_filter_ctx filter = ::seccomp_init(SCMP_ACT_ERRNO(EPERM));
-  if (filter == nullptr) return {Confinement::failed, 0, "seccomp_init failed"};
+  if (filter == nullptr) return {};
   int status = 0;
-  const auto rule = [&](std::uint32_t action, const char* name) {
-    const int number = ::seccomp_syscall_resolve_name(name);
-    if (number == __NR_SCMP_ERROR) return;  // unknown to this libseccomp: EPERM all the same
-    if (status == 0) status = ::seccomp_rule_add(filter, action, number, 0);
+  const auto rule = [&](std::uint32_t action, int number) {
+    if (status == 0 && number >= 0) status = ::seccomp_rule_add(filter, action, number, 0);
   };
   // Allowed: what reading the granted descriptor, decoding and answering was seen to need
   // (strace -f of forked and started extensions, also with a 7 MB document and under
   // AddressSanitizer): the descriptor's size and contents, memory, the clock for the entry's
   // date (usually without a system call), writing the answer, ending.
-  for (const char* name : {"fstat", "newfstatat", "read", "pread64", "write", "close", "brk",
-                           "munmap", "mremap", "madvise", "futex", "clock_gettime", "gettimeofday",
-                           "rt_sigreturn", "exit", "exit_group"}) {
-    rule(SCMP_ACT_ALLOW, name);
-  }
-  // Killed at once: what only an exploit would try (networking, typing into a terminal,
-  // tracing, running code, changing the user's files' modes, owners, attributes or times,
-  // new namespaces).
-  for (const char* name : {"socket",
-                           "socketpair",
-                           "ptrace",
-                           "process_vm_writev",
-                           "process_vm_readv",
-                           "execve",
-                           "execveat",
-                           "memfd_create",
-                           "chmod",
-                           "fchmod",
-                           "fchmodat",
-                           "fchmodat2",
-                           "chown",
-                           "fchown",
-                           "lchown",
-                           "fchownat",
-                           "setxattr",
-                           "lsetxattr",
-                           "fsetxattr",
-                           "removexattr",
-                           "lremovexattr",
-                           "fremovexattr",
-                           "setxattrat",
-                           "removexattrat",
-                           "utime",
-                           "utimes",
-                           "futimesat",
-                           "utimensat",
-                           "unshare",
-                           "setns"}) {
-    rule(SCMP_ACT_KILL_PROCESS, name);
+  for (const int number :
+       {SCMP_SYS(fstat), SCMP_SYS(newfstatat), SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(write),
+        SCMP_SYS(close), SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
+        SCMP_SYS(futex), SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday), SCMP_SYS(rt_sigreturn),
+        SCMP_SYS(exit), SCMP_SYS(exit_group)}) {
+    rule(SCMP_ACT_ALLOW, number);
   }
   // Memory, but never executable memory: no code can be brought in.
   for (const int number : {SCMP_SYS(mmap), SCMP_SYS(mprotect)}) {
@@ -232,18 +202,87 @@ ConfinementResult filterSystemCalls() {
                                   SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0));
     }
   }
+  // Killed at once: what only an exploit would try (networking, typing into a terminal,
+  // tracing, running code, changing the modes, owners, attributes or times of the user's
+  // files, new namespaces). Newer calls of these families (fchmodat2, setxattrat, ...) are
+  // unknown to this libseccomp and fail with EPERM.
+  for (const int number : {SCMP_SYS(socket),
+                           SCMP_SYS(socketpair),
+                           SCMP_SYS(ptrace),
+                           SCMP_SYS(process_vm_readv),
+                           SCMP_SYS(process_vm_writev),
+                           SCMP_SYS(execve),
+                           SCMP_SYS(execveat),
+                           SCMP_SYS(memfd_create),
+                           SCMP_SYS(chmod),
+                           SCMP_SYS(fchmod),
+                           SCMP_SYS(fchmodat),
+                           SCMP_SYS(chown),
+                           SCMP_SYS(fchown),
+                           SCMP_SYS(lchown),
+                           SCMP_SYS(fchownat),
+                           SCMP_SYS(setxattr),
+                           SCMP_SYS(lsetxattr),
+                           SCMP_SYS(fsetxattr),
+                           SCMP_SYS(removexattr),
+                           SCMP_SYS(lremovexattr),
+                           SCMP_SYS(fremovexattr),
+                           SCMP_SYS(utime),
+                           SCMP_SYS(utimes),
+                           SCMP_SYS(futimesat),
+                           SCMP_SYS(utimensat),
+                           SCMP_SYS(unshare),
+                           SCMP_SYS(setns)}) {
+    rule(SCMP_ACT_KILL_PROCESS, number);
+  }
   // ioctl: only TIOCSTI is named (it kills); every other request fails with EPERM.
   if (status == 0) {
     status = ::seccomp_rule_add(filter, SCMP_ACT_KILL_PROCESS, SCMP_SYS(ioctl), 1,
                                 SCMP_A1(SCMP_CMP_MASKED_EQ, 0xffffffffU, TIOCSTI));
   }
-  if (status == 0) status = ::seccomp_load(filter);
+  // The program, through a pipe (it is a few hundred bytes).
+  std::string program;
+  int fds[2];
+  if (status == 0 && ::pipe2(fds, O_CLOEXEC) == 0) {
+    if (::seccomp_export_bpf(filter, fds[1]) == 0) {
+      ::close(fds[1]);
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        program.append(buffer, static_cast<std::size_t>(n));
+    } else {
+      ::close(fds[1]);
+    }
+    ::close(fds[0]);
+  }
   ::seccomp_release(filter);
-  if (status != 0) {
-    return {status == -EINVAL ? Confinement::unsupported : Confinement::failed, 0,
-            std::string("seccomp: ") + std::strerror(-status)};
+  return program;
+}
+
+}  // namespace
+
+const std::string& systemCallFilter() {
+  static const std::string program = compileFilter();
+  return program;
+}
+
+ConfinementResult installSystemCallFilter(std::string_view program) {
+  if (program.empty() || program.size() % sizeof(sock_filter) != 0) {
+    return {Confinement::failed, 0, "seccomp: the filter could not be compiled"};
+  }
+  std::vector<sock_filter> instructions(program.size() / sizeof(sock_filter));
+  std::memcpy(instructions.data(), program.data(), program.size());
+  const sock_fprog filter{static_cast<unsigned short>(instructions.size()), instructions.data()};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+      ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_SPEC_ALLOW, &filter) !=
+          0) {
+    return notEnforced(errno == EINVAL ? Confinement::unsupported : Confinement::failed, 0,
+                       "seccomp", errno);
   }
   return {Confinement::enforced, 0, {}};
+}
+
+ConfinementResult filterSystemCalls() {
+  return installSystemCallFilter(systemCallFilter());
 }
 
 }  // namespace halyard::host

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace halyard::host {
@@ -52,10 +53,18 @@ ConfinementResult confineTo(const std::vector<PathGrant>& grants);
 // neither bind nor connect a TCP socket (Landlock ABI 4; unsupported before).
 ConfinementResult confineNetwork();
 
-// Installs the extension's system-call filter (the last step of its confinement): what
+// The extension's system-call filter, compiled (a seccomp BPF program) once per process, so
+// that a forked extension, or one started with it at hand, does not compile it again: what
 // reading a descriptor, decoding, writing to a pipe and ending need is allowed; socket,
 // TIOCSTI, ptrace, execve, memfd_create, the chmod, chown, xattr and utimensat families and
-// unshare kill the process; anything else fails with EPERM.
+// unshare kill the process; anything else fails with EPERM. Empty when it cannot be compiled.
+const std::string& systemCallFilter();
+
+// Installs a compiled filter on the calling thread (the last step of an extension's
+// confinement; with no_new_privs). Irreversible.
+ConfinementResult installSystemCallFilter(std::string_view program);
+
+// installSystemCallFilter(systemCallFilter()).
 ConfinementResult filterSystemCalls();
 
 }  // namespace halyard::host

@@ -31,6 +31,7 @@ using json = nlohmann::ordered_json;
 using std::chrono::microseconds;
 
 constexpr std::chrono::seconds kRetryAfterFailure{900};
+constexpr int kFilterFd = 3;
 
 json dateJson(Date date) {
   return date.time_since_epoch().count();
@@ -218,6 +219,16 @@ std::shared_ptr<RunningExtension> spawnExtension(const std::vector<std::string>&
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  // The compiled system-call filter on descriptor 3 (a few hundred bytes: the pipe holds it).
+  int filterFds[2] = {-1, -1};
+  const std::string& filter = systemCallFilter();
+  if (!filter.empty() && ::pipe2(filterFds, O_CLOEXEC) == 0) {
+    if (::write(filterFds[1], filter.data(), filter.size()) ==
+        static_cast<ssize_t>(filter.size())) {
+      posix_spawn_file_actions_adddup2(&actions, filterFds[0], kFilterFd);
+    }
+    ::close(filterFds[1]);
+  }
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
@@ -229,6 +240,7 @@ std::shared_ptr<RunningExtension> spawnExtension(const std::vector<std::string>&
   const int spawned = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
+  if (filterFds[0] >= 0) ::close(filterFds[0]);
   ::close(pipeFds[1]);
   if (spawned != 0) {
     ::close(pipeFds[0]);
@@ -244,6 +256,7 @@ std::shared_ptr<RunningExtension> forkExtension(const std::function<void(int)>& 
                                                 std::chrono::milliseconds timeout) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return nullptr;
+  systemCallFilter();  // compiled once, here: every fork has it
   const pid_t pid = ::fork();
   if (pid == 0) {
     serve(pipeFds[1]);  // never returns
@@ -284,7 +297,8 @@ bool writeAll(int fd, const std::string& text) {
 
 }  // namespace
 
-ExtensionSetup becomeExtension(const WidgetDescriptor& widget, int answerFd) {
+ExtensionSetup becomeExtension(const WidgetDescriptor& widget, int answerFd,
+                               std::string_view filter) {
   ExtensionSetup setup;
   const auto failed = [&](const std::string& what) {
     setup.failed = true;
@@ -341,9 +355,10 @@ ExtensionSetup becomeExtension(const WidgetDescriptor& widget, int answerFd) {
   const ConfinementResult landlock = confineToOpenFile(setup.file);
   if (landlock.state == Confinement::failed) return failed(landlock.detail);
   // Last, as nothing after it may need more than reading, decoding and answering.
-  const ConfinementResult filter = filterSystemCalls();
-  if (filter.state != Confinement::enforced) {
-    setup.notices.push_back("no system-call filter for the widget's extension (" + filter.detail +
+  const ConfinementResult filtered =
+      installSystemCallFilter(filter.empty() ? systemCallFilter() : filter);
+  if (filtered.state != Confinement::enforced) {
+    setup.notices.push_back("no system-call filter for the widget's extension (" + filtered.detail +
                             ")" +
                             (landlock.state == Confinement::enforced ? ": Landlock only" : ""));
   }
@@ -351,8 +366,8 @@ ExtensionSetup becomeExtension(const WidgetDescriptor& widget, int answerFd) {
 }
 
 void serveExtension(const WidgetDescriptor& widget, ExtensionRequest request,
-                    const TimelineProviderContext& context, int answerFd) {
-  const ExtensionSetup setup = becomeExtension(widget, answerFd);
+                    const TimelineProviderContext& context, int answerFd, std::string_view filter) {
+  const ExtensionSetup setup = becomeExtension(widget, answerFd, filter);
   std::optional<Timeline<HostEntry>> timeline;
   if (setup.failed) {
     timeline = fallbackTimeline(widget, context);
@@ -385,6 +400,16 @@ std::string answerText(const Timeline<HostEntry>& timeline, const AnswerNotes& n
                     {"file", fileJson(notes.file)},
                     {"notices", notes.notices}};
   return answer.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string filterFromHost() {
+  struct stat info {};
+  if (::fstat(kFilterFd, &info) != 0 || !S_ISFIFO(info.st_mode)) return {};
+  std::string program;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(kFilterFd, buffer, sizeof buffer)) > 0;)
+    program.append(buffer, static_cast<std::size_t>(n));
+  return program;
 }
 
 std::optional<Timeline<HostEntry>> timelineFromAnswer(const WidgetDescriptor& widget,

@@ -48,13 +48,20 @@ struct ExtensionSetup {
 // reading anything, grants exactly it with Landlock (no TCP, no signals or abstract sockets
 // beyond the process either) and installs the system-call filter. Without Landlock at all
 // it goes on unconfined (the host says so); any other failing step sets `failed`.
-ExtensionSetup becomeExtension(const WidgetDescriptor& widget, int answerFd);
+// `filter`: the compiled system-call filter (empty: systemCallFilter()).
+ExtensionSetup becomeExtension(const WidgetDescriptor& widget, int answerFd,
+                               std::string_view filter = {});
 
 // Extension side: becomes an extension process, asks the provider (reading the granted
 // descriptor) and writes the answer as one JSON object to `answerFd`; then ends the process
 // at once: 0, or 1 when the provider gave no answer.
 [[noreturn]] void serveExtension(const WidgetDescriptor& widget, ExtensionRequest request,
-                                 const TimelineProviderContext& context, int answerFd);
+                                 const TimelineProviderContext& context, int answerFd,
+                                 std::string_view filter = {});
+
+// The compiled system-call filter a host passes to an extension it starts, on descriptor 3,
+// so that the extension need not compile it; empty when there is none.
+std::string filterFromHost();
 
 // Host side: the same widget, with its snapshot and timeline requests answered by extension
 // processes (placeholder requests read nothing and stay in the host). While the host runs one

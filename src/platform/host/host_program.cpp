@@ -178,7 +178,7 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
                        extension->request == "snapshot" ? ExtensionRequest::snapshot
                                                         : ExtensionRequest::timeline,
                        TimelineProviderContext{*family, extension->preview, familySize(*family)},
-                       STDOUT_FILENO);
+                       STDOUT_FILENO, filterFromHost());
       });
   extensionCommand->group("");
   extensionCommand->add_option("REQUEST", extension->request)
