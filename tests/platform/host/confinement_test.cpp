@@ -266,6 +266,16 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
     }
     EXPECT_EQ(inConfinedChild(byLandlockAlone(file), body).reported, attempt.landlockErrno);
   }
+  // The long-running host gives up TCP alone.
+  for (const Attempt* attempt : {&attempts[0], &attempts[1]}) {
+    if (abi < 4) break;
+    const auto tcpOnly = [](int pipeFd) {
+      return confineNetwork().state == Confinement::enforced ? pipeFd : -1;
+    };
+    EXPECT_EQ(inConfinedChild(tcpOnly, [&] { return std::to_string(attempt->body()); }).reported,
+              EACCES)
+        << attempt->what;
+  }
   // Nothing got through.
   EXPECT_LT(::accept(tcp, nullptr, nullptr), 0);
   char byte = 0;
