@@ -64,7 +64,8 @@ struct RunLoop::State {
 
   // Asks for a timeline, dropping one still under way. From a widget that answers at once,
   // the answer is taken before returning; otherwise it is taken as it arrives, in pieces,
-  // by the main loop. `fileChanged`: asked because the widget's file changed.
+  // by the main loop. `fileChanged`: asked because the widget's file changed (or at the start):
+  // a refusal is told again.
   void request(bool fileChanged = false) {
     ++requests;
     lastRequest = options.clock();
