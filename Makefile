@@ -65,7 +65,7 @@ fuzz: deps
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALYARD_FUZZ=ON -DHALYARD_BUILD_TESTS=OFF \
 	  -DHALYARD_BUILD_BENCH=OFF \
 	  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=all"
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzz view_fuzz
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzz view_fuzz answer_fuzz
 	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 gallery: build

@@ -62,26 +62,32 @@ std::string outputFolder(const std::string& output) {
   return folder;
 }
 
-// Confines a one-shot drawing: fonts and time-zone data to read, the pictures' folders to
-// write in. Without Landlock nothing changes (the extensions have said so already).
-void confineDrawing(const std::vector<std::string>& outputs) {
+// Confines a one-shot drawing, before it starts a thread (Landlock confines the calling
+// thread and what it starts afterwards): fonts and time-zone data to read, the pictures'
+// folders to write in, the widget's file for the extensions it forks afterwards (each of them
+// narrows that to itself) and /dev/null, its own /proc entries (to count its threads); no TCP, no
+// signals or abstract sockets beyond itself and its extensions. Without Landlock nothing changes
+// (the host has said so already).
+ConfinementResult confineDrawing(const std::vector<std::string>& outputs,
+                                 const std::optional<std::string>& widgetFile) {
   ::tzset();  // the local time zone, read now
   std::vector<PathGrant> grants;
-  for (auto& folder : render::fontFolders())
+  for (auto& folder : render::fontFolders())  // loads fontconfig's configuration now
     grants.push_back({std::move(folder), PathAccess::read});
-  for (const char* zone : {"/etc/localtime", "/usr/share/zoneinfo"})
+  for (const char* zone : {"/etc/localtime", "/usr/share/zoneinfo", "/usr/share/locale"})
     grants.push_back({zone, PathAccess::read});
-#if defined(__SANITIZE_ADDRESS__)
-  // A leak-checking build checks once now, which reads its suppressions, and again when the
-  // process ends, which reads the process's own /proc entries.
-  __lsan_do_recoverable_leak_check();
   grants.push_back({"/proc/self", PathAccess::read});
+  grants.push_back({"/dev/null", PathAccess::update});  // an extension's standard error
+  if (widgetFile) grants.push_back({*widgetFile, PathAccess::readFile});
+#if defined(__SANITIZE_ADDRESS__)
+  // A leak-checking build checks once now, which reads its suppressions.
+  __lsan_do_recoverable_leak_check();
 #endif
   for (const auto& output : outputs) {
     const std::string folder = std::filesystem::path(output).parent_path().string();
     grants.push_back({folder.empty() ? "." : folder, PathAccess::update});
   }
-  confineTo(grants);
+  return confineTo(grants);
 }
 
 // The program `name` beside this one, else in `folder` (relative to this program's folder
@@ -145,7 +151,10 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
       starter = std::move(lean);
   }
   for (const auto& widget : local_) {
-    widgets_.push_back(starter.empty() ? widget : isolatedDescriptor(widget, starter));
+    widgets_.push_back(
+        starter.empty() ? widget : isolatedDescriptor(widget, starter, [this](const auto& text) {
+          sayOnce(text);
+        }));
   }
 
   // Extension mode (hidden): answer one request for the first widget, confined.
@@ -162,16 +171,14 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
           err << info_.program << ": " << kExtensionCommand << ": bad request\n";
           return static_cast<int>(kExitUsage);
         }
-        const int status = serveExtension(
-            local_.front(),
-            extension->request == "snapshot" ? ExtensionRequest::snapshot
-                                             : ExtensionRequest::timeline,
-            TimelineProviderContext{*family, extension->preview, familySize(*family)}, out);
-        // The answer is on the pipe: end at once. A confined process can open no file, so
-        // nothing that runs at exit may need one (a leak checker reading /proc, say).
+        // Answers on standard output and ends at once: a confined process can open no file,
+        // so nothing that runs at exit may need one (a leak checker reading /proc, say).
         out.flush();
-        std::fflush(nullptr);
-        ::_exit(status);
+        serveExtension(local_.front(),
+                       extension->request == "snapshot" ? ExtensionRequest::snapshot
+                                                        : ExtensionRequest::timeline,
+                       TimelineProviderContext{*family, extension->preview, familySize(*family)},
+                       STDOUT_FILENO, filterFromHost());
       });
   extensionCommand->group("");
   extensionCommand->add_option("REQUEST", extension->request)
@@ -314,6 +321,19 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
               << ": unknown image format (use .png, .svg or .pdf)\n";
           return static_cast<int>(kExitUsage);
         }
+        std::vector<std::string> paths;
+        for (auto family : families) {
+          paths.push_back(intoDirectory ? outputFolder(render->output) + "/" + info_.fileStem +
+                                              "-" + std::string(familyShortName(family)) + ".png"
+                                        : render->output);
+        }
+        // Confined while the program still runs one thread, so that every thread it starts
+        // is confined too: from here on it can read fonts, time-zone data and the widget's
+        // file (for the extensions, which narrow that further) and write its pictures.
+        const ConfinementResult confined =
+            confineDrawing(paths, widget.readableFile ? widget.readableFile() : std::nullopt);
+        if (confined.state == Confinement::failed)
+          sayOnce("the drawing could not confine itself: " + confined.detail);
         // Every request first, while the program runs one thread and its extension processes
         // can be forks (text measuring starts threads). While they answer, the placeholder is
         // laid out, which loads the fonts that the entries will need.
@@ -336,7 +356,6 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
         layoutWidget(widget.placeholder(contextFor(families.front())).view(),
                      settingsFor(families.front()), measurer);
         std::vector<Timeline<HostEntry>> timelines;
-        std::vector<std::string> paths;
         for (std::size_t i = 0; i < families.size(); ++i) {
           auto timeline = pending[i].wait();
           if (!timeline || timeline->entries.empty()) {
@@ -344,15 +363,11 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
             return static_cast<int>(kExitFailure);
           }
           timelines.push_back(std::move(*timeline));
-          paths.push_back(intoDirectory
-                              ? outputFolder(render->output) + "/" + info_.fileStem + "-" +
-                                    std::string(familyShortName(families[i])) + ".png"
-                              : render->output);
+          // A file the widget refused shows as the placeholder: say why, once.
+          const FileReport& file = pending[i].notes->file;
+          if (file.state == FileReport::State::refused)
+            sayOnce("warning: " + file.path + ": " + file.reason);
         }
-        // Every answer is in: what is left is drawing strings that came from the widget's
-        // file. From here on the process can read fonts and time-zone data and write its
-        // pictures, nothing else.
-        confineDrawing(paths);
         for (std::size_t i = 0; i < families.size(); ++i) {
           const WidgetRenderSettings settings = settingsFor(families[i]);
           const ui::PlacedNode tree =
@@ -412,8 +427,14 @@ int HostProgram::handOver(const std::string& name, std::ostream& err) const {
   return kExitFailure;
 }
 
+void HostProgram::sayOnce(const std::string& text) {
+  if (err_ == nullptr || !said_.insert(text).second) return;
+  *err_ << info_.program << ": " << text << "\n";
+}
+
 int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App& app = commands_->app;
+  err_ = &err;
   arguments_.assign(argv, argv + argc);
   try {
     app.parse(argc, argv);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ class HostProgram {
   // empty when in neither.
   std::string helperProgram(const std::string& name) const;
 
+  // Tells people `text` on the current run's error stream, once per process.
+  void sayOnce(const std::string& text);
+
  private:
   struct Commands;
   HostInfo info_;
@@ -74,6 +78,8 @@ class HostProgram {
   std::vector<WidgetDescriptor> widgets_;  // answering through extension processes
   std::unique_ptr<Commands> commands_;
   std::vector<std::string> arguments_;  // the command line of the current run()
+  std::ostream* err_ = nullptr;         // the current run()'s error stream
+  std::set<std::string> said_;
 };
 
 // The family names a command line accepts, and the widget's supported families as text.

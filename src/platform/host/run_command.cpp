@@ -7,8 +7,10 @@
 #include <optional>
 #include <ostream>
 
+#include "platform/host/confinement.hpp"
 #include "platform/host/desktop_appearance.hpp"
 #include "platform/host/desktop_window.hpp"
+#include "platform/host/extension.hpp"
 #include "platform/host/host_program.hpp"
 #include "platform/host/run_loop.hpp"
 #include "platform/host/widget_renderer.hpp"
@@ -81,6 +83,38 @@ class ImageTarget {
   bool written_ = false;
 };
 
+// Whether the display or the session bus this process would use is reached over TCP: an X11
+// display with a host name ("host:0", "localhost:10.0" as forwarded by ssh), or a bus address
+// with a TCP transport.
+bool connectionsNeedTcp() {
+  if (const char* display = std::getenv("DISPLAY"); display != nullptr) {
+    const std::string text = display;
+    const auto colon = text.rfind(':');
+    std::string host = colon == std::string::npos ? "" : text.substr(0, colon);
+    if (const auto slash = host.find('/'); slash != std::string::npos)
+      host = host.substr(slash + 1);
+    if (!host.empty() && host != "unix") return true;
+  }
+  if (const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS"); bus != nullptr) {
+    if (std::string(bus).find("tcp:") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// The long-running host never needs TCP, so it gives it up for good, before it starts a
+// thread (Landlock confines the calling thread and the threads and processes it starts
+// afterwards): drawing a string from a hostile answer then cannot reach the network. Not
+// when its display or session bus is reached over TCP; it says so.
+void giveUpTcp(HostProgram& program) {
+  if (connectionsNeedTcp()) {
+    program.sayOnce("the display or the session bus is reached over TCP: TCP stays open");
+    return;
+  }
+  if (threadCount() != 1) return;
+  const ConfinementResult result = confineNetwork();
+  if (result.state == Confinement::failed) program.sayOnce("cannot give up TCP: " + result.detail);
+}
+
 int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out,
               std::ostream& err) {
   const HostInfo& info = program.info();
@@ -111,6 +145,7 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
                                 " is not supported; supported: " + familyList(widget.families));
 
   const DesktopWindows* windows = options.window ? desktopWindows() : nullptr;
+  if (!options.window || windows != nullptr) giveUpTcp(program);
   if (options.window) {
     // This program carries no window: the one that does takes over, with the same arguments.
     if (windows == nullptr) return program.handOver(info.windowProgram, err);
@@ -179,8 +214,10 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
     if (window) window->show(entry);
   });
   loop.onError([&](const std::string& message) { err << info.program << ": " << message << "\n"; });
+  loop.onNotice(
+      [&](const std::string& message) { err << info.program << ": " << message << std::endl; });
 
-  if (!loop.start()) return kExitFailure;
+  if (!loop.start()) return loop.quitRequested() ? kExitOk : kExitFailure;
   // Nothing can be kept up to date in a file that cannot be written.
   if (firstError) return kExitUsage;
   loop.run();
