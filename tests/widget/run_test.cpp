@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/host/child_process.hpp"
+#include "platform/host/display_servers.hpp"
 #include "test_support.hpp"
 
 namespace halyard {
@@ -16,8 +16,10 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ChildProcess;
 using testing::eventually;
+using testing::findWindow;
 using testing::readFile;
 using testing::TempDir;
+using testing::WindowGeometry;
 
 std::size_t lineCount(const std::string& path) {
   const std::string text = readFile(path);
@@ -105,33 +107,6 @@ TEST(RunCommand, IdlesWithoutWakingUp) {
   EXPECT_EQ(child.wait(10s), 0);
 }
 
-struct WindowGeometry {
-  std::string id;
-  int width = 0;
-  int height = 0;
-  int x = 0;
-  int y = 0;
-};
-
-// The top-level window named `title` on `display`, from xwininfo's tree.
-std::optional<WindowGeometry> findWindow(const std::string& display, const std::string& title) {
-  const auto tree = testing::commandOutput("xwininfo -display " + display + " -root -tree", 10);
-  if (!tree) return std::nullopt;
-  // A line reads: 0x200003 "Halyard": ("halyard-widget" "Halyard-widget")  364x382+636+24  ...
-  std::istringstream lines(*tree);
-  for (std::string line; std::getline(lines, line);) {
-    const auto name = line.find(" \"" + title + "\": ");
-    const auto geometry = line.find(")  ", name);
-    if (name == std::string::npos || geometry == std::string::npos) continue;
-    WindowGeometry window;
-    std::istringstream(line.substr(0, name)) >> window.id;
-    if (std::sscanf(line.c_str() + geometry + 3, "%dx%d%d%d", &window.width, &window.height,
-                    &window.x, &window.y) == 4)
-      return window;
-  }
-  return std::nullopt;
-}
-
 TEST(RunCommand, ShowsTheWidgetInADesktopWindow) {
   for (const char* tool :
        {"/usr/bin/Xvfb", "/usr/bin/xwininfo", "/usr/bin/import", "/usr/bin/identify"}) {
@@ -146,7 +121,8 @@ TEST(RunCommand, ShowsTheWidgetInADesktopWindow) {
                                                {"WAYLAND_DISPLAY", ""},
                                                {"GDK_BACKEND", "x11"},
                                                {"NO_AT_BRIDGE", "1"},
-                                               {"XDG_CONFIG_HOME", dir.file("config")}};
+                                               {"XDG_CONFIG_HOME", dir.file("config")},
+                                               {"XDG_RUNTIME_DIR", dir.file("")}};
   ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--family", "large", "--watch",
                       dir.file("watched.json")},
                      env, dir.file("out"), dir.file("err"));

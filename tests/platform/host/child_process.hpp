@@ -26,10 +26,13 @@ namespace halyard::testing {
 class ChildProcess {
  public:
   // Starts `argv` with the environment plus `env` (an empty value removes a variable), its
-  // standard output and error into the named files, standard input from /dev/null.
+  // standard output and error into the named files, standard input from /dev/null, and
+  // `inheritFd` as its descriptor 3. With `ownGroup` it leads a process group of its own,
+  // which is killed whole when this ends (servers leave helpers behind).
   ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                const std::string& outPath, const std::string& errPath,
-               std::optional<int> inheritFd = std::nullopt) {
+               std::optional<int> inheritFd = std::nullopt, bool ownGroup = false)
+      : ownGroup_(ownGroup) {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
@@ -64,7 +67,15 @@ class ChildProcess {
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     if (inheritFd) posix_spawn_file_actions_adddup2(&actions, *inheritFd, 3);
-    if (::posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+      posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    if (::posix_spawnp(&pid_, argp[0], &actions, &attributes, argp.data(), envp.data()) != 0)
+      pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
   }
 
@@ -72,6 +83,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   ~ChildProcess() {
+    if (ownGroup_ && pid_ > 0) ::kill(-pid_, SIGKILL);
     if (running()) {
       ::kill(pid_, SIGKILL);
       int status = 0;
@@ -107,6 +119,7 @@ class ChildProcess {
   }
 
  private:
+  bool ownGroup_ = false;
   pid_t pid_ = -1;
   bool exited_ = false;
   int status_ = 0;
