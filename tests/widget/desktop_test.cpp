@@ -178,8 +178,17 @@ TEST(DesktopWindow, UnderOpenbox) {
         return window && window->x < before.x - 200;
       },
       10s));
-  std::this_thread::sleep_for(1500ms);
-  window = findWindow(display, "Halyard");
+  // Saved shortly after the drag ends, while the program runs on.
+  const std::string statePath = dir.file("config/halyard-widget/window.ini");
+  EXPECT_TRUE(eventually(
+      [&] {
+        window = findWindow(display, "Halyard");
+        const std::string state = readFile(statePath);
+        return window && state.find("x=" + std::to_string(window->x) + "\n") != std::string::npos &&
+               state.find("y=" + std::to_string(window->y) + "\n") != std::string::npos;
+      },
+      10s))
+      << readFile(statePath);
   third.signal(SIGKILL);
   third.wait(10s);
   ChildProcess fourth(runWindow(dir), env, dir.file("out4"), dir.file("err4"), std::nullopt, true);
