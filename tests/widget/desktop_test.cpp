@@ -255,10 +255,10 @@ TEST(DesktopWindow, OnWestonWithoutAKeyboardItSaysNothing) {
 }
 
 // A bare X server: a FIFO where the state file belongs does not hold up the start, a dark
-// GTK theme gives the dark widget, and a compositor started later (and stopped again) is
-// followed.
-TEST(DesktopWindow, FollowsACompositorThatComesAndGoes) {
-  skipWithout({"Xvfb", "xcompmgr", "xwininfo", "import"});
+// GTK theme gives the dark widget, a compositor started later (and stopped again) is
+// followed, and the right button's menu switches the family (remembered) and quits.
+TEST(DesktopWindow, OnABareXServer) {
+  skipWithout({"Xvfb", "xcompmgr", "xwininfo", "import", "xdotool"});
   TempDir dir;
   testing::XvfbServer server(dir.file("xvfb.log"));
   ASSERT_FALSE(server.display().empty()) << readFile(dir.file("xvfb.log"));
@@ -267,7 +267,8 @@ TEST(DesktopWindow, FollowsACompositorThatComesAndGoes) {
   ASSERT_EQ(::mkfifo(dir.file("config/halyard-widget/window.ini").c_str(), 0600), 0);
   Env env = widgetEnv(dir, {{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", ""}});
   env["GTK_THEME"] = "Adwaita:dark";
-  ChildProcess widget(runWindow(dir), env, dir.file("out"), dir.file("err"), std::nullopt, true);
+  ChildProcess widget(runWindow(dir, {"--family", "large"}), env, dir.file("out"), dir.file("err"),
+                      std::nullopt, true);
 
   std::optional<WindowGeometry> window;
   std::optional<testing::Screenshot> shot;
@@ -286,6 +287,7 @@ TEST(DesktopWindow, FollowsACompositorThatComesAndGoes) {
         20s);
   };
   ASSERT_TRUE(look(24)) << readFile(dir.file("err"));
+  EXPECT_EQ(window->height, 382);
   EXPECT_GE(window->x, 0);
   EXPECT_LE(window->x + window->width, 1024);
   EXPECT_GE(window->y, 0);
@@ -317,6 +319,25 @@ TEST(DesktopWindow, FollowsACompositorThatComesAndGoes) {
       10s));
   widget.signal(SIGTERM);
   EXPECT_EQ(widget.wait(10s), 0) << readFile(dir.file("err"));
+
+  // Started again without --family, it comes back as it was; the right button's menu reads
+  // Mediano, Grande, Salir.
+  ChildProcess again(runWindow(dir), env, dir.file("out2"), dir.file("err2"), std::nullopt, true);
+  ASSERT_TRUE(eventually(
+      [&] { return (window = findWindow(display, "Halyard")) && window->height == 382; }, 20s))
+      << readFile(dir.file("err2"));
+  const auto menu = [&](const std::string& keys) {
+    return testing::commandOutput("env DISPLAY=" + display + " xdotool mousemove --window " +
+                                  window->id + " 100 60 click 3 sleep 1.5 key " + keys);
+  };
+  ASSERT_TRUE(menu("Down Return"));
+  EXPECT_TRUE(eventually(
+      [&] { return (window = findWindow(display, "Halyard")) && window->height == 170; }, 20s))
+      << "the menu switches to medium";
+  ASSERT_TRUE(menu("Down Down Down Return"));
+  EXPECT_EQ(again.wait(10s), 0) << "the menu quits";
+  EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
-// halyard-widget run as a process: the picture it keeps, how it ends, and its desktop window
-// under a private X server. The widget reads its own snapshot file (never written here); the
-// tests watch a file of their own.
+// halyard-widget run as a process: the picture it keeps, how it ends, and how it hands its
+// window over (the window itself: desktop_test.cpp). The widget reads its own snapshot file
+// (never written here); the tests watch a file of their own.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
-#include "platform/host/display_servers.hpp"
+#include "platform/host/child_process.hpp"
 #include "test_support.hpp"
 
 namespace halyard {
@@ -16,10 +15,8 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ChildProcess;
 using testing::eventually;
-using testing::findWindow;
 using testing::readFile;
 using testing::TempDir;
-using testing::WindowGeometry;
 
 std::size_t lineCount(const std::string& path) {
   const std::string text = readFile(path);
@@ -105,77 +102,6 @@ TEST(RunCommand, IdlesWithoutWakingUp) {
   EXPECT_LE(wakeUps(child.pid()) - before, 1);
   child.signal(SIGTERM);
   EXPECT_EQ(child.wait(10s), 0);
-}
-
-TEST(RunCommand, ShowsTheWidgetInADesktopWindow) {
-  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xwininfo"}) {
-    if (!testing::executableExists(tool)) GTEST_SKIP() << tool << " is not installed";
-  }
-  TempDir dir;
-  testing::XvfbServer server(dir.file("xvfb.log"));
-  if (server.display().empty())
-    GTEST_SKIP() << "Xvfb did not start: " << readFile(dir.file("xvfb.log"));
-
-  const std::map<std::string, std::string> env{{"DISPLAY", server.display()},
-                                               {"WAYLAND_DISPLAY", ""},
-                                               {"GDK_BACKEND", "x11"},
-                                               {"NO_AT_BRIDGE", "1"},
-                                               {"XDG_CONFIG_HOME", dir.file("config")},
-                                               {"XDG_RUNTIME_DIR", dir.file("")}};
-  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--family", "large", "--watch",
-                      dir.file("watched.json")},
-                     env, dir.file("out"), dir.file("err"));
-  std::optional<WindowGeometry> window;
-  ASSERT_TRUE(eventually(
-      [&] {
-        window = findWindow(server.display(), "Halyard");
-        return window && window->width == 364 && window->height == 382;
-      },
-      20s))
-      << readFile(dir.file("err"));
-
-  child.signal(SIGTERM);
-  EXPECT_EQ(child.wait(10s), 0);
-  // The family is remembered for the next run.
-  const std::string state = readFile(dir.file("config/halyard-widget/window.ini"));
-  EXPECT_NE(state.find("family=large"), std::string::npos) << state;
-
-  // Started again without --family, it comes back as it was.
-  ChildProcess again(
-      {HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("watched.json")}, env,
-      dir.file("out2"), dir.file("err2"));
-  std::optional<WindowGeometry> next;
-  EXPECT_TRUE(eventually(
-      [&] {
-        next = findWindow(server.display(), "Halyard");
-        return next && next->height == 382;
-      },
-      20s))
-      << readFile(dir.file("err2"));
-  if (!next || !testing::executableExists("/usr/bin/xdotool")) {
-    again.signal(SIGTERM);
-    EXPECT_EQ(again.wait(10s), 0);
-    GTEST_SKIP() << "xdotool is not installed: the menu is not tried";
-  }
-
-  // The right button's menu: Mediano, Grande, Salir.
-  const auto menu = [&](const std::string& keys) {
-    return testing::commandOutput("env DISPLAY=" + server.display() +
-                                  " xdotool mousemove --window " + next->id +
-                                  " 100 60 click 3 sleep 1.5 key " + keys);
-  };
-  ASSERT_TRUE(menu("Down Return"));
-  EXPECT_TRUE(eventually(
-      [&] {
-        next = findWindow(server.display(), "Halyard");
-        return next && next->height == 170;
-      },
-      20s))
-      << "the menu switches to medium";
-  ASSERT_TRUE(menu("Down Down Down Return"));
-  EXPECT_EQ(again.wait(10s), 0) << "the menu quits";
-  EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"),
-            std::string::npos);
 }
 
 }  // namespace
