@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "child_process.hpp"
+#include "test_support.hpp"
 
 namespace halyard::testing {
 
@@ -129,7 +130,10 @@ inline std::vector<std::string> unprivileged(std::vector<std::string> argv) {
 }
 
 inline std::string unprivilegedPrefix() {
-  return "unshare --user --map-user=1000 --map-group=1000 ";
+  std::string prefix;
+  for (const auto& word : unprivileged({}))
+    prefix += word + " ";
+  return prefix;
 }
 
 // Whether this kernel lets a process make a user namespace.
@@ -143,16 +147,9 @@ class DisplayServer {
   const std::string& why() const { return why_; }
   bool ready() const { return why_.empty(); }
   const std::map<std::string, std::string>& clientEnv() const { return env_; }
-  std::string log() const { return readLog(logPath_); }
+  std::string log() const { return readFile(logPath_); }
 
  protected:
-  static std::string readLog(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-
   std::optional<ChildProcess> server_;
   std::string logPath_;
   std::string why_ = "not started";
