@@ -89,6 +89,9 @@ class ChildProcess {
       int status = 0;
       ::waitpid(pid_, &status, 0);
     }
+    // Until the last of the group is gone: a server's display number or socket is free
+    // only then, and the next test may want it.
+    if (ownGroup_ && pid_ > 0) eventuallyGone(-pid_);
   }
 
   bool started() const { return pid_ > 0; }
@@ -119,6 +122,11 @@ class ChildProcess {
   }
 
  private:
+  static void eventuallyGone(pid_t group) {
+    for (int tries = 0; tries < 250 && ::kill(group, 0) == 0; ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+
   bool ownGroup_ = false;
   pid_t pid_ = -1;
   bool exited_ = false;
