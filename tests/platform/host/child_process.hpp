@@ -147,6 +147,21 @@ inline bool executableExists(const std::string& path) {
   return ::access(path.c_str(), X_OK) == 0;
 }
 
+// Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
+inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
+  const std::string line = "timeout " + std::to_string(timeout) + " " + command;
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return out;
+}
+
 // A private X server on a display number of its own choosing; `display()` is empty when it
 // could not be started (no Xvfb on this machine).
 class XvfbServer {
@@ -175,7 +190,14 @@ class XvfbServer {
     ::close(fds[0]);
     while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
       number.pop_back();
-    if (!number.empty()) display_ = ":" + number;
+    if (number.empty()) return;
+    // Ready once it answers a client.
+    if (eventually(
+            [&] {
+              return commandOutput("xprop -display :" + number + " -root -len 0", 5).has_value();
+            },
+            std::chrono::seconds(10)))
+      display_ = ":" + number;
   }
 
   ~XvfbServer() {
@@ -189,20 +211,5 @@ class XvfbServer {
   std::optional<ChildProcess> server_;
   std::string display_;
 };
-
-// Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
-inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
-  const std::string line = "timeout " + std::to_string(timeout) + " " + command;
-  FILE* pipe = ::popen(line.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string out;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    out.append(buffer, got);
-  const int status = ::pclose(pipe);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return out;
-}
 
 }  // namespace halyard::testing

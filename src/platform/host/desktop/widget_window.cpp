@@ -141,6 +141,7 @@ struct WidgetWindow::State {
   WindowState remembered;
   guint saveTimer = 0;
   GdkWindow* root = nullptr;
+  guint stackingIdle = 0;
 
   std::function<ui::View()> view;
   std::optional<ui::PlacedNode> tree;
@@ -504,10 +505,12 @@ struct WidgetWindow::State {
     auto* self = static_cast<State*>(data);
     self->keepBelow();
     if (self->root == nullptr) {
-      // The root window tells when the window manager restacks.
+      // The root window tells when the window manager restacks, and when any window is
+      // mapped, moved or restacked.
       self->root = gdk_screen_get_root_window(gtk_widget_get_screen(self->window));
       gdk_window_set_events(
-          self->root, GdkEventMask(gdk_window_get_events(self->root) | GDK_PROPERTY_CHANGE_MASK));
+          self->root, GdkEventMask(gdk_window_get_events(self->root) | GDK_PROPERTY_CHANGE_MASK |
+                                   GDK_SUBSTRUCTURE_MASK));
       gdk_window_add_filter(self->root, &State::onRootEvent, self);
     }
     return FALSE;
@@ -516,10 +519,21 @@ struct WidgetWindow::State {
   static GdkFilterReturn onRootEvent(GdkXEvent* event, GdkEvent*, gpointer data) {
     auto* self = static_cast<State*>(data);
     const auto* x = static_cast<XEvent*>(event);
-    if (x->type == PropertyNotify &&
-        x->xproperty.atom == gdk_x11_get_xatom_by_name_for_display(
-                                 gdk_window_get_display(self->root), kStackingList))
-      self->keepBelow();
+    GdkWindow* own = gtk_widget_get_window(self->window);
+    const bool restacked =
+        (x->type == PropertyNotify &&
+         x->xproperty.atom == gdk_x11_get_xatom_by_name_for_display(
+                                  gdk_window_get_display(self->root), kStackingList)) ||
+        (own != nullptr &&
+         ((x->type == MapNotify && x->xmap.window != GDK_WINDOW_XID(own)) ||
+          (x->type == ConfigureNotify && x->xconfigure.window != GDK_WINDOW_XID(own))));
+    // Once per burst of events (a drag moves a window many times).
+    if (restacked && self->stackingIdle == 0) {
+      self->stackingIdle = addIdle([self] {
+        self->stackingIdle = 0;
+        self->keepBelow();
+      });
+    }
     return GDK_FILTER_CONTINUE;
   }
 
@@ -571,6 +585,7 @@ struct WidgetWindow::State {
 
   ~State() {
     if (root != nullptr) gdk_window_remove_filter(root, &State::onRootEvent, this);
+    if (stackingIdle != 0) g_source_remove(stackingIdle);
     save();
     if (menu != nullptr) {
       gtk_widget_destroy(menu);
