@@ -163,7 +163,8 @@ inline std::optional<std::string> commandOutput(const std::string& command, int 
 }
 
 // A private X server on a display number of its own choosing; `display()` is empty when it
-// could not be started (no Xvfb on this machine).
+// could not be started (no Xvfb on this machine). It never resets (by default an X server
+// starts afresh whenever its last client leaves, refusing clients meanwhile).
 class XvfbServer {
  public:
   explicit XvfbServer(const std::string& logPath) {
@@ -171,7 +172,7 @@ class XvfbServer {
     int fds[2];
     if (::pipe(fds) != 0) return;
     server_.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0",
-                                             "1024x768x24", "-nolisten", "tcp"},
+                                             "1024x768x24", "-nolisten", "tcp", "-noreset"},
                     std::map<std::string, std::string>{}, "/dev/null", logPath, fds[1]);
     ::close(fds[1]);
     // Xvfb writes its display number to the descriptor once it accepts clients.
