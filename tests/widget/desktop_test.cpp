@@ -349,5 +349,31 @@ TEST(DesktopWindow, OnABareXServer) {
             std::string::npos);
 }
 
+// The program as the Debian package installs it, unpacked into HALYARD_PACKAGE_ROOT (the
+// package check sets it): it draws, and `run --window` finds its window program in its
+// libexec folder.
+TEST(InstalledPackage, DrawsAndOpensItsWindowFromItsOwnFolders) {
+  const char* root = std::getenv("HALYARD_PACKAGE_ROOT");
+  if (root == nullptr) GTEST_SKIP() << "HALYARD_PACKAGE_ROOT names no unpacked package";
+  skipWithout({"Xvfb", "xwininfo"});
+  const std::string program = std::string(root) + "/usr/bin/halyard-widget";
+  TempDir dir;
+  ChildProcess render({program, "render", "--family", "medium", "-o", dir.file("medium.png")},
+                      widgetEnv(dir, {}), dir.file("out"), dir.file("err"));
+  EXPECT_EQ(render.wait(60s), 0) << readFile(dir.file("err"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("medium.png")));
+
+  testing::XvfbServer server(dir.file("xvfb.log"));
+  ASSERT_FALSE(server.display().empty()) << readFile(dir.file("xvfb.log"));
+  ChildProcess widget(
+      {program, "run", "--window", "--watch", dir.file("watched.json")},
+      widgetEnv(dir, {{"DISPLAY", server.display()}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", ""}}),
+      dir.file("out"), dir.file("err"), std::nullopt, true);
+  EXPECT_TRUE(eventually([&] { return findWindow(server.display(), "Halyard").has_value(); }, 20s))
+      << readFile(dir.file("err"));
+  widget.signal(SIGTERM);
+  EXPECT_EQ(widget.wait(10s), 0) << readFile(dir.file("err"));
+}
+
 }  // namespace
 }  // namespace halyard

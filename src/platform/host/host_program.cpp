@@ -8,6 +8,7 @@
 #endif
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -127,6 +128,30 @@ std::string familyList(const std::vector<WidgetFamily>& families) {
   return out;
 }
 
+std::variant<WidgetFamily, std::string> familyOption(std::string_view name,
+                                                     const std::vector<WidgetFamily>& supported) {
+  for (auto family : supported) {
+    if (familyShortName(family) == name) return family;
+  }
+  return "--family " + std::string(name) +
+         ": not a supported family; use one of: " + familyList(supported);
+}
+
+CLI::Option* addScaleOption(CLI::App& command, double& scale, const std::string& description) {
+  constexpr double kLeast = 0.25, kMost = 8;
+  const auto check = [](std::string& text) -> std::string {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc{} && end == text.data() + text.size() && value >= kLeast &&
+        value <= kMost)
+      return {};
+    return text + " is not a number from 0.25 to 8";
+  };
+  return command.add_option("--scale", scale, description + ", 0.25 to 8")
+      ->check(CLI::Validator(check, "0.25 to 8", "scale"))
+      ->default_str("2");
+}
+
 struct HostProgram::Commands {
   CLI::App app;
   std::vector<std::pair<CLI::App*, Command>> commands;
@@ -219,13 +244,14 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   };
   auto request = std::make_shared<Request>();
   auto context = [this, request](std::ostream& err) -> std::optional<TimelineProviderContext> {
-    const auto family = familyFromName(request->family);
-    if (!family || widgets_.empty() || !widgets_.front().supports(*family)) {
-      err << info_.program << ": family " << request->family
-          << " is not supported; supported: " << familyList(widgets_.front().families) << "\n";
+    if (widgets_.empty()) return std::nullopt;
+    const auto family = familyOption(request->family, widgets_.front().families);
+    if (const auto* why = std::get_if<std::string>(&family)) {
+      err << info_.program << ": " << *why << "\n";
       return std::nullopt;
     }
-    return TimelineProviderContext{*family, request->preview, familySize(*family)};
+    const WidgetFamily chosen = std::get<WidgetFamily>(family);
+    return TimelineProviderContext{chosen, request->preview, familySize(chosen)};
   };
   auto addRequestOptions = [request](CLI::App* command) {
     command->add_option("--family", request->family, "Widget family to ask for")
@@ -302,13 +328,12 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
         const WidgetDescriptor& widget = widgets_.front();
         std::vector<WidgetFamily> families = widget.families;
         if (!render->family.empty()) {
-          const auto family = familyFromName(render->family);
-          if (!family || !widget.supports(*family)) {
-            err << info_.program << ": family " << render->family
-                << " is not supported; supported: " << familyList(widget.families) << "\n";
+          const auto family = familyOption(render->family, widget.families);
+          if (const auto* why = std::get_if<std::string>(&family)) {
+            err << info_.program << ": " << *why << "\n";
             return static_cast<int>(kExitUsage);
           }
-          families = {*family};
+          families = {std::get<WidgetFamily>(family)};
         }
         // Where each picture goes: -o names the file (one family) or a directory.
         const bool intoDirectory = render->output.empty() || isDirectory(render->output);
@@ -390,9 +415,7 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   renderCommand->add_option("--appearance", render->appearance, "Light or dark")
       ->check(CLI::IsMember({"light", "dark"}))
       ->default_str("light");
-  renderCommand->add_option("--scale", render->scale, "Pixels per point")
-      ->check(CLI::Range(0.25, 8.0))
-      ->default_str("2");
+  addScaleOption(*renderCommand, render->scale, "Pixels per point");
   renderCommand->add_option("-o,--output", render->output,
                             "Output file (.png, .svg, .pdf) or directory (default: .)");
 
@@ -450,7 +473,13 @@ int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
-    err << info_.program << ": " << e.what() << "\n\n" << app.help();
+    // One line that names what is wrong; --help has the rest.
+    const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
+    if (unknownCommand) {
+      err << info_.program << ": " << argv[1] << ": not a command (see --help)\n";
+    } else {
+      err << info_.program << ": " << e.what() << " (see --help)\n";
+    }
     return kExitUsage;
   }
   for (auto& [command, handler] : commands_->commands) {

@@ -137,17 +137,16 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
   // The family: as asked, else (for the window) the one it had last time, else the first
   // supported one.
   const std::string statePath = options.window ? windowStatePath(info.program) : "";
-  std::string familyText = options.family;
-  if (familyText.empty() && options.window) {
-    const std::string remembered = loadWindowState(statePath).family;
-    const auto family = familyFromName(remembered);
-    if (family && widget.supports(*family)) familyText = remembered;
+  std::optional<WidgetFamily> family;
+  if (!options.family.empty()) {
+    const auto named = familyOption(options.family, widget.families);
+    if (const auto* why = std::get_if<std::string>(&named)) return fail(kExitUsage, *why);
+    family = std::get<WidgetFamily>(named);
+  } else if (options.window) {
+    const auto remembered = familyFromName(loadWindowState(statePath).family);
+    if (remembered && widget.supports(*remembered)) family = remembered;
   }
-  std::optional<WidgetFamily> family =
-      familyText.empty() ? std::optional(widget.families.front()) : familyFromName(familyText);
-  if (!family || !widget.supports(*family))
-    return fail(kExitUsage, "family " + familyText +
-                                " is not supported; supported: " + familyList(widget.families));
+  if (!family) family = widget.families.front();
 
   const DesktopWindows* windows = options.window ? desktopWindows() : nullptr;
   if (!options.window || windows != nullptr) giveUpTcp(program);
@@ -273,9 +272,7 @@ void addRunCommand(HostProgram& program) {
                    "Light, dark, or auto (as the desktop prefers)")
       ->check(CLI::IsMember({"auto", "light", "dark"}))
       ->default_str("auto");
-  command->add_option("--scale", options->scale, "Pixels per point of the image file")
-      ->check(CLI::Range(0.25, 8.0))
-      ->default_str("2");
+  addScaleOption(*command, options->scale, "Pixels per point of the image file");
   command->add_flag("--desktop-type", options->desktopType,
                     "X11: give the window the desktop type (may clash with a file manager's "
                     "desktop)");
