@@ -91,6 +91,10 @@ int preview(const std::string& program, const PreviewRequest& request, std::ostr
   settings.textDomain = HalyardWidgetBundle::kTextDomain;
 
   const render::PangoTextMeasurer measurer;
+  if (auto why = measurer.textContext().unusableReason()) {
+    err << program << ": " << *why << "\n";
+    return host::kExitFailure;
+  }
   const ui::PlacedNode tree = host::layoutWidget(widgetContent(entry), settings, measurer);
   if (!request.layoutJson.empty()) {
     if (auto error =
@@ -127,7 +131,8 @@ void addWidgetCommands(host::HostProgram& program) {
   CLI::App* previewCommand = program.addCommand(
       "preview",
       "Draw the widget for a snapshot document (or the placeholder) without asking the "
-      "provider; exit 1 if FILE does not decode, 2 if it cannot be read",
+      "provider; exit 1 if FILE does not decode, 2 if it cannot be read, 3 if no font can be "
+      "found (\"no usable font\")",
       [name, request](std::ostream& out, std::ostream& err) {
         if (request->file.empty() && !request->placeholder) {
           err << name << ": preview: give a FILE or --placeholder\n";

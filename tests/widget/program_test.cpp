@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 #include <cstdio>
+#include <filesystem>
 
 #include "snapshot/date.hpp"
 #include "test_support.hpp"
@@ -17,9 +18,10 @@ struct ProgramRun {
   std::string err;
 };
 
-ProgramRun run(const std::string& arguments) {
+// Runs the program with `arguments`, its command line led by `prefix` (variables, a wrapper).
+ProgramRun run(const std::string& arguments, const std::string& prefix = "") {
   testing::TempDir dir;
-  const std::string command = std::string(HALYARD_WIDGET_BINARY) + " " + arguments + " >" +
+  const std::string command = prefix + HALYARD_WIDGET_BINARY + " " + arguments + " >" +
                               dir.file("out") + " 2>" + dir.file("err") + " </dev/null";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(dir.file("out")),
@@ -157,6 +159,29 @@ TEST(CommandLine, RenderDrawsEverySupportedFamilyAtItsSize) {
   EXPECT_EQ(unwritable.status, 2);
   EXPECT_NE(unwritable.err.find("/proc/nope/w.png"), std::string::npos) << unwritable.err;
   EXPECT_EQ(run("render -o " + quote(dir.file("w.png"))).status, 2);  // two families, one file
+}
+
+// Without a single font no text can be set: the one-shot drawings fail and say why, and the
+// long-running host says it once and keeps going.
+TEST(CommandLine, NoUsableFontIsAFailureThatSaysSo) {
+  testing::TempDir dir;
+  testing::writeFile(dir.file("fonts.conf"), "<?xml version=\"1.0\"?><fontconfig><cachedir>" +
+                                                 dir.file("cache") + "</cachedir></fontconfig>");
+  const std::string noFonts = "FONTCONFIG_FILE=" + quote(dir.file("fonts.conf")) + " ";
+  const std::string output = " -o " + quote(dir.file("w.png"));
+  for (const std::string& command :
+       {"render --family medium" + output, "preview --placeholder" + output}) {
+    const ProgramRun r = run(command, noFonts);
+    EXPECT_EQ(r.status, 3) << command << ": " << r.err;
+    EXPECT_NE(r.err.find("no usable font"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("w.png"))) << command;
+  }
+  const ProgramRun kept = run("run" + output + " --watch " + quote(dir.file("watched.json")),
+                              noFonts + "timeout --preserve-status -s TERM 3 ");
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  const auto first = kept.err.find("no usable font");
+  EXPECT_NE(first, std::string::npos) << kept.err;
+  EXPECT_EQ(kept.err.find("no usable font", first + 1), std::string::npos) << kept.err;
 }
 
 }  // namespace

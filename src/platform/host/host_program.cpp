@@ -288,7 +288,8 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   CLI::App* renderCommand = addCommand(
       "render",
       "Ask the widget for a timeline and draw its entry (every supported family unless "
-      "--family says one) to PNG, SVG or PDF",
+      "--family says one) to PNG, SVG or PDF; exit 2 if an output cannot be written, 3 if "
+      "the widget gives no timeline or no font can be found (\"no usable font\")",
       [this, render](std::ostream& out, std::ostream& err) {
         if (widgets_.empty()) return static_cast<int>(kExitFailure);
         const WidgetDescriptor& widget = widgets_.front();
@@ -333,6 +334,10 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
         for (auto family : families)
           pending.push_back(requestTimeline(widget, contextFor(family)));
         const render::PangoTextMeasurer measurer;
+        if (auto why = measurer.textContext().unusableReason()) {
+          err << info_.program << ": " << *why << "\n";
+          return static_cast<int>(kExitFailure);
+        }
         layoutWidget(widget.placeholder(contextFor(families.front())).view(),
                      settingsFor(families.front()), measurer);
         std::vector<Timeline<HostEntry>> timelines;

@@ -10,6 +10,7 @@
 #include "platform/host/desktop_appearance.hpp"
 #include "platform/host/desktop_window.hpp"
 #include "platform/host/host_program.hpp"
+#include "platform/host/instance_lock.hpp"
 #include "platform/host/run_loop.hpp"
 #include "platform/host/widget_renderer.hpp"
 #include "platform/host/window_state.hpp"
@@ -20,6 +21,9 @@ namespace halyard::host {
 
 namespace {
 
+// How long the running window is given to end when another takes its place.
+constexpr std::chrono::milliseconds kReplacePatience{5000};
+
 struct RunOptions {
   std::string family;
   std::string output;
@@ -28,6 +32,7 @@ struct RunOptions {
   double scale = 2;
   bool desktopType = false;
   bool clickThrough = false;
+  bool replace = false;
   // For tests: another file to watch, and a shorter quiet period for its events.
   std::string watch;
   int debounceMs = 250;
@@ -111,10 +116,28 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
                                 " is not supported; supported: " + familyList(widget.families));
 
   const DesktopWindows* windows = options.window ? desktopWindows() : nullptr;
+  // One window per user session: two would stand on the same spot and overwrite each
+  // other's state.
+  std::optional<InstanceLock> lock;
   if (options.window) {
     // This program carries no window: the one that does takes over, with the same arguments.
     if (windows == nullptr) return program.handOver(info.windowProgram, err);
     if (auto why = windows->open(info.program)) return fail(kExitFailure, *why);
+    lock.emplace(InstanceLock::pathFor(info.program + "-window"));
+    if (!lock->error().empty()) {
+      err << info.program << ": cannot make sure that only one window runs: " << lock->error()
+          << "\n";
+    } else if (!lock->tryAcquire()) {
+      const auto holder = lock->holder();
+      const std::string who = holder ? " (process " + std::to_string(*holder) + ")" : "";
+      if (!options.replace) {
+        err << info.program << ": the widget's window is already running" << who
+            << "; --replace takes its place\n";
+        return kExitOk;
+      }
+      if (!lock->takeOver(kReplacePatience))
+        return fail(kExitFailure, "the running window" + who + " did not end");
+    }
   }
 
   RunLoopOptions loopOptions;
@@ -129,6 +152,9 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
   RunLoop loop(widget, loopOptions);
 
   const render::PangoTextMeasurer measurer;
+  // Said once; the fonts may yet be installed, and the widget is still asked and kept.
+  if (auto why = measurer.textContext().unusableReason())
+    err << info.program << ": " << *why << "\n";
   std::optional<ImageTarget> image;
   if (!options.output.empty())
     image.emplace(options.output, options.scale, info.textDomain, measurer);
@@ -194,8 +220,8 @@ void addRunCommand(HostProgram& program) {
   CLI::App* command = program.addCommand(
       "run",
       "Keep the widget drawn, in an image file (-o) or a desktop window (--window), asking "
-      "again at each reload date and when the widget's file changes; ends on SIGINT or "
-      "SIGTERM",
+      "again at each reload date and when the widget's file changes; ends on SIGINT, SIGTERM or "
+      "SIGHUP (exit 0). Without a usable font it says so once and keeps going",
       [&program, options](std::ostream& out, std::ostream& err) {
         return runWidget(program, *options, out, err);
       });
@@ -217,7 +243,13 @@ void addRunCommand(HostProgram& program) {
                     "X11: give the window the desktop type (may clash with a file manager's "
                     "desktop)");
   command->add_flag("--click-through", options->clickThrough,
-                    "The window lets every click through (and has no menu)");
+                    "The window lets every click through, so it has no menu: end it with "
+                    "`kill` (SIGTERM), or start `run --window --replace` and quit that one "
+                    "from its menu");
+  command->add_flag("--replace", options->replace,
+                    "One window runs per user: end the one running (SIGTERM) and take its "
+                    "place; without it a second window says the first one's process id and "
+                    "exits 0");
   command->add_option("--watch", options->watch, "Watch this file instead of the widget's")
       ->group("");
   command

@@ -49,7 +49,7 @@ struct RunLoop::State {
 
   GMainLoop* loop = nullptr;
   bool quitting = false;
-  guint signalSources[2] = {0, 0};
+  guint signalSources[3] = {0, 0, 0};
 
   // The request under way: its answer is taken when its descriptor says it is there (or at
   // the extension's time limit), while the main loop goes on drawing and watching.
@@ -183,9 +183,11 @@ RunLoop::RunLoop(WidgetDescriptor widget, RunLoopOptions options)
   state_->widget = std::move(widget);
   state_->options = std::move(options);
   if (!state_->options.clock) state_->options.clock = systemNow;
-  // From now on the two signals end the loop instead of the process.
+  // From now on these signals end the loop instead of the process (SIGHUP: the terminal or
+  // the session that started it went away).
   state_->signalSources[0] = g_unix_signal_add(SIGINT, &State::onSignal, state_.get());
   state_->signalSources[1] = g_unix_signal_add(SIGTERM, &State::onSignal, state_.get());
+  state_->signalSources[2] = g_unix_signal_add(SIGHUP, &State::onSignal, state_.get());
 }
 
 RunLoop::~RunLoop() = default;

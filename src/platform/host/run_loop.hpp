@@ -4,7 +4,7 @@
 // It asks the widget for a timeline at once, then again when the timeline's reload policy
 // says (at the `after` date, after the last entry's date for `atEnd`, never for `never`), and
 // soon after the watched file changes. Between requests it shows each entry of the timeline
-// from its date on. It holds no timer but those: nothing is polled. SIGINT and SIGTERM end
+// from its date on. It holds no timer but those: nothing is polled. SIGINT, SIGTERM and SIGHUP end
 // `run` cleanly. Only the first answer is waited for; later ones arrive through the main loop
 // (the descriptor of a widget answering from an extension process says when), which goes on
 // drawing meanwhile.
@@ -65,7 +65,7 @@ class RunLoop {
   // How many timelines the loop has asked for.
   std::size_t timelineRequests() const;
 
-  // Runs the default GLib main loop until quit(), SIGINT or SIGTERM.
+  // Runs the default GLib main loop until quit(), SIGINT, SIGTERM or SIGHUP.
   void run();
   void quit();
   bool quitRequested() const;
