@@ -110,7 +110,7 @@ int preview(const std::string& program, const PreviewRequest& request, std::ostr
   const ui::PlacedNode tree = host::layoutWidget(widgetContent(entry), settings, measurer);
   if (!request.layoutJson.empty()) {
     if (auto error =
-            render::writeFileAtomically(request.layoutJson, ui::toJson(tree).dump(2) + "\n")) {
+            render::writeFileAtomically(request.layoutJson, ui::layoutJson(tree).dump(2) + "\n")) {
       err << program << ": " << error->message() << "\n";
       return host::kExitUsage;
     }
@@ -179,8 +179,9 @@ void addWidgetCommands(host::HostProgram& program) {
   host::addScaleOption(*previewCommand, request->scale, "Pixels per point");
   previewCommand->add_option("-o,--output", request->output, "Output image: .png, .svg or .pdf")
       ->default_str("halyard-preview.png");
-  previewCommand->add_option("--layout-json", request->layoutJson,
-                             "Also write the placed tree as JSON to this file");
+  previewCommand->add_option(
+      "--layout-json", request->layoutJson,
+      "Also write the placed tree and its accessibility tree as JSON to this file");
 }
 
 }  // namespace halyard

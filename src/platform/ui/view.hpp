@@ -14,6 +14,7 @@
 #include "platform/ui/color.hpp"
 #include "platform/ui/environment.hpp"
 #include "platform/ui/font.hpp"
+#include "platform/ui/placed_node.hpp"
 #include "platform/ui/text_measurer.hpp"
 
 namespace halyard::ui {
@@ -91,6 +92,15 @@ class View {
   // A fill behind the content that covers the whole container (the widget), whatever
   // padding lies between the content and the container's edges.
   View containerBackground(StyleName style) const;
+
+  // Accessibility (accessibility.hpp). A label makes this view one element read as the label;
+  // accessibilityElement makes it one element over what it holds; a hidden view and all it
+  // holds are not read; a heading is announced as one (section titles). The innermost label
+  // and child behaviour win.
+  View accessibilityLabel(std::string label) const;
+  View accessibilityElement(AccessibilityChildBehavior children) const;
+  View accessibilityHidden(bool hidden = true) const;
+  View accessibilityHeading() const;
 
   const detail::Node& node() const { return *node_; }
 
