@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "snapshot/date.hpp"
+#include "platform/date/date.hpp"
 #include "test_support.hpp"
 
 namespace halyard {

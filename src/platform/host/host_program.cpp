@@ -35,19 +35,9 @@ std::string selfExecutable() {
   return path;
 }
 
+// RFC 3339 in UTC with milliseconds, as every JSON the program prints.
 std::string formatDate(Date date) {
-  // RFC 3339 in UTC with milliseconds, as every JSON the program prints.
-  using namespace std::chrono;
-  const auto day = floor<days>(date);
-  const year_month_day ymd{day};
-  const hh_mm_ss<microseconds> time{date - day};
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
-                static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-                static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
-                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
-                static_cast<int>(duration_cast<milliseconds>(time.subseconds()).count()));
-  return text;
+  return formatRfc3339(date, DatePrecision::milliseconds);
 }
 
 bool isExecutableFile(const std::string& path) {
