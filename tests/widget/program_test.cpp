@@ -99,8 +99,10 @@ TEST(CommandLine, MistakesGetOneLineThatNamesThem) {
     std::string says;
   };
   const Case cases[] = {
-      {"", "subcommand"},
-      {"frobnicate", "frobnicate: not a command"},
+      {"", "a command is required; the commands are describe, timeline, snapshot"},
+      {"rnu",
+       "rnu: not a command; the commands are describe, timeline, snapshot, placeholder, "
+       "render, run, check, preview"},
       {"timeline --bogus", "--bogus"},
       {"check", "FILE"},
       {"timeline --family small",

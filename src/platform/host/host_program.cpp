@@ -464,9 +464,16 @@ int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
     // One line that names what is wrong; --help has the rest.
-    const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
-    if (unknownCommand) {
-      err << info_.program << ": " << argv[1] << ": not a command (see --help)\n";
+    const bool noCommand = app.get_subcommands().empty();
+    if (noCommand && (argc < 2 || argv[1][0] != '-')) {
+      std::string names;
+      for (const CLI::App* command : app.get_subcommands(
+               [](const CLI::App* command) { return !command->get_group().empty(); }))
+        names += (names.empty() ? "" : ", ") + command->get_name();
+      err << info_.program << ": "
+          << (argc < 2 ? std::string("a command is required")
+                       : std::string(argv[1]) + ": not a command")
+          << "; the commands are " << names << " (see --help)\n";
     } else {
       err << info_.program << ": " << e.what() << " (see --help)\n";
     }
