@@ -1,4 +1,4 @@
-#include "platform/host/run_command.hpp"
+#include "platform/host/host_commands.hpp"
 
 #include <CLI/CLI.hpp>
 
