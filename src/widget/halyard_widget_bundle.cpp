@@ -73,7 +73,8 @@ int HalyardWidgetBundle::main(int argc, const char* const* argv, std::ostream& o
        "Halyard desktop widget: shows backup storage use, health and the next backup.", "halyard",
        kTextDomain, "halyard-widget-window", HALYARD_HELPER_DIR, HALYARD_PROGRAM_DIR},
       HalyardWidgetBundle().body());
-  addWidgetCommands(program);
+  addCheckCommand(program);
+  addPreviewCommand(program);
   return program.run(argc, argv, out, err);
 }
 
