@@ -5,8 +5,8 @@ read_accessible.py tree NAME
     the window named NAME as JSON: its extents and its children's role, name, text and
     extents (screen coordinates); null while there is no such window
 read_accessible.py announcements SECONDS
-    prints "ready" once listening, then the first announcement made by any application;
-    gives up after SECONDS
+    prints "ready" once listening, then the name of the first notification that any
+    application shows (what a screen reader speaks at once); gives up after SECONDS
 """
 import json
 import sys
@@ -42,10 +42,11 @@ def tree(name):
 
 def announcements(seconds):
     def said(event):
-        print(event.any_data, flush=True)
-        pyatspi.Registry.stop()
+        if event.detail1 and event.source.getRole() == pyatspi.ROLE_NOTIFICATION:
+            print(event.source.name, flush=True)
+            pyatspi.Registry.stop()
 
-    pyatspi.Registry.registerEventListener(said, "object:announcement")
+    pyatspi.Registry.registerEventListener(said, "object:state-changed:showing")
     # Applications learn of a new listener over the bus; give them a moment.
     GLib.timeout_add(500, lambda: print("ready", flush=True) and False)
     GLib.timeout_add_seconds(seconds, lambda: pyatspi.Registry.stop() and False)

@@ -24,7 +24,8 @@ GtkWidget* accessibleWindowNew();
 void setAccessibleElements(GtkWidget* window,
                            const std::vector<ui::AccessibilityElement>& elements);
 
-// Has the screen reader say `text` at once, whatever it is busy with.
+// Has the screen reader say `text` at once, whatever it is busy with: a notification of the
+// window's that shows.
 void announce(GtkWidget* window, const std::string& text);
 
 }  // namespace halyard::host
