@@ -309,8 +309,9 @@ void addRunCommand(HostProgram& program) {
   command
       ->add_flag("--focus", options->focus,
                  "Give the keyboard to the running window and exit (exit 3 when none runs): "
-                 "then the Menu key or Shift+F10 opens its menu, and Escape gives the keyboard "
-                 "back. The window never takes the focus by itself")
+                 "the arrow keys go from element to element (for a screen reader), the Menu key or "
+                 "Shift+F10 opens its menu, and Escape gives the keyboard back. The window "
+                 "never takes the focus by itself")
       ->excludes("--window")
       ->excludes("--output")
       ->excludes("--replace");

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 #include "platform/host/desktop/window_accessible.hpp"
 #include "platform/host/desktop_appearance.hpp"
@@ -92,6 +93,9 @@ constexpr const char* kStackingList = "_NET_CLIENT_LIST_STACKING";
 // Quiet after a move or a menu choice before the state file is written.
 constexpr std::chrono::milliseconds kSaveDelay{500};
 
+// From the window's getting the keyboard to its first element's getting the reader's focus.
+constexpr std::chrono::milliseconds kFirstFocusDelay{300};
+
 // The menu's texts, in Spanish like the widget's (localisable keys of its text domain).
 const char* familyLabel(WidgetFamily family) {
   switch (family) {
@@ -157,6 +161,7 @@ struct WidgetWindow::State {
   bool focusAsked = false;
   Window previousFocus = 0;
   guint focusIdle = 0;
+  guint firstFocus = 0;
 
   State(WindowOptions o, RunLoop& l, const DesktopAppearance* d, const ui::TextMeasurer& m)
       : options(std::move(o)), loop(l), desktop(d), measurer(m) {}
@@ -218,6 +223,7 @@ struct WidgetWindow::State {
     connectSignal(window, "key-press-event", &State::onKey, this);
     connectSignal(window, "popup-menu", &State::onPopupMenu, this);
     connectSignal(window, "focus-out-event", &State::onFocusOut, this);
+    connectSignal(window, "focus-in-event", &State::onFocusIn, this);
     if (unmanaged) connectSignal(window, "map-event", &State::onMap, this);
     if (options.clickThrough) {
       // An empty input region (GTK sets it on every X window the widget gets): every pointer
@@ -627,11 +633,54 @@ struct WidgetWindow::State {
     return TRUE;
   }
 
+  // With the keyboard: Escape gives it back; the arrows, Tab, Home and End move the reader's
+  // focus through the elements (a screen reader reads each as it gets there).
   static gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<State*>(data);
-    if (event->keyval != GDK_KEY_Escape || !self->focusAsked) return FALSE;
-    self->giveBackFocus();
-    return TRUE;
+    if (!self->focusAsked) return FALSE;
+    const int focus = focusedAccessibleElement(self->window);
+    const bool shift = (event->state & GDK_SHIFT_MASK) != 0;
+    switch (event->keyval) {
+      case GDK_KEY_Escape:
+        self->giveBackFocus();
+        return TRUE;
+      case GDK_KEY_Down:
+      case GDK_KEY_Right:
+        focusAccessibleElement(self->window, focus + 1);
+        return TRUE;
+      case GDK_KEY_Tab:
+      case GDK_KEY_ISO_Left_Tab:
+        focusAccessibleElement(self->window, shift || event->keyval == GDK_KEY_ISO_Left_Tab
+                                                 ? std::max(focus - 1, 0)
+                                                 : focus + 1);
+        return TRUE;
+      case GDK_KEY_Up:
+      case GDK_KEY_Left:
+        focusAccessibleElement(self->window, std::max(focus - 1, 0));
+        return TRUE;
+      case GDK_KEY_Home:
+        focusAccessibleElement(self->window, 0);
+        return TRUE;
+      case GDK_KEY_End:
+        focusAccessibleElement(self->window, std::numeric_limits<int>::max());
+        return TRUE;
+      default:
+        return FALSE;
+    }
+  }
+
+  // The keyboard arrived: the reader's focus goes to the first element, a moment after the
+  // reader has heard of the window (so that it says the window's name first).
+  static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (self->focusAsked && self->firstFocus == 0 && focusedAccessibleElement(self->window) < 0) {
+      self->firstFocus = addTimeout(kFirstFocusDelay, [self] {
+        self->firstFocus = 0;
+        if (self->focusAsked && focusedAccessibleElement(self->window) < 0)
+          focusAccessibleElement(self->window, 0);
+      });
+    }
+    return FALSE;
   }
 
   // The keyboard went elsewhere (not to the window's own menu): the window takes no focus
@@ -671,6 +720,7 @@ struct WidgetWindow::State {
 
   void dropFocus() {
     focusAsked = false;
+    focusAccessibleElement(window, -1);
     if (layer) {
       gtk_layer_set_keyboard_mode(GTK_WINDOW(window), GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
     } else {
@@ -725,6 +775,7 @@ struct WidgetWindow::State {
     if (root != nullptr) gdk_window_remove_filter(root, &State::onRootEvent, this);
     if (stackingIdle != 0) g_source_remove(stackingIdle);
     if (focusIdle != 0) g_source_remove(focusIdle);
+    if (firstFocus != 0) g_source_remove(firstFocus);
     save();
     if (menu != nullptr) {
       gtk_widget_destroy(menu);

@@ -16,6 +16,7 @@ struct ElementData {
   std::vector<AtkObject*> children;  // one reference each
   int index = 0;                     // in its parent
   bool defunct = false;              // removed: no longer on the screen
+  bool focused = false;              // the reader's focus (the window's keyboard) is here
 };
 
 struct HalyardElement {
@@ -30,6 +31,7 @@ struct HalyardWindowAccessible {
   GtkWindowAccessible parent;
   std::vector<AtkObject*>* children;  // one reference each
   AtkObject* notice;                  // what announce() shows; null before the first
+  int focus;                          // the focused child; -1: none
 };
 struct HalyardWindowAccessibleClass {
   GtkWindowAccessibleClass parentClass;
@@ -110,9 +112,10 @@ AtkStateSet* elementStates(AtkObject* object) {
   if (dataOf(object).defunct) {
     atk_state_set_add_state(states, ATK_STATE_DEFUNCT);
   } else {
-    for (const AtkStateType state :
-         {ATK_STATE_ENABLED, ATK_STATE_SENSITIVE, ATK_STATE_VISIBLE, ATK_STATE_SHOWING})
+    for (const AtkStateType state : {ATK_STATE_ENABLED, ATK_STATE_SENSITIVE, ATK_STATE_VISIBLE,
+                                     ATK_STATE_SHOWING, ATK_STATE_FOCUSABLE})
       atk_state_set_add_state(states, state);
+    if (dataOf(object).focused) atk_state_set_add_state(states, ATK_STATE_FOCUSED);
   }
   return states;
 }
@@ -298,6 +301,25 @@ std::vector<AtkObject*>& childrenOf(AtkObject* object) {
 
 void halyard_window_accessible_init(HalyardWindowAccessible* self) {
   self->children = new std::vector<AtkObject*>;
+  self->focus = -1;
+}
+
+void setFocused(AtkObject* object, bool focused) {
+  ElementData& data = dataOf(object);
+  if (data.focused == focused) return;
+  data.focused = focused;
+  atk_object_notify_state_change(object, ATK_STATE_FOCUSED, focused);
+}
+
+// Gives the focus to child `index` (clamped to the children; -1: none).
+void focusChild(HalyardWindowAccessible* self, int index) {
+  const auto& children = *self->children;
+  if (index >= 0) index = std::min(index, static_cast<int>(children.size()) - 1);
+  if (self->focus >= 0 && self->focus != index &&
+      static_cast<std::size_t>(self->focus) < children.size())
+    setFocused(children[static_cast<std::size_t>(self->focus)], false);
+  self->focus = index;
+  if (index >= 0) setFocused(children[static_cast<std::size_t>(index)], true);
 }
 
 // Takes `objects` away from `parent`, telling the reader, last first.
@@ -432,6 +454,25 @@ void setAccessibleElements(GtkWidget* window,
   }
   removeAll(accessible, children);
   addAll(accessible, children, elements);
+  // The focus stays where it was, as far as there are elements.
+  auto* self = reinterpret_cast<HalyardWindowAccessible*>(accessible);
+  const int focus = self->focus;
+  self->focus = -1;
+  focusChild(self, focus);
+}
+
+int focusAccessibleElement(GtkWidget* window, int index) {
+  AtkObject* accessible = gtk_widget_get_accessible(window);
+  if (!G_TYPE_CHECK_INSTANCE_TYPE(accessible, halyard_window_accessible_get_type())) return -1;
+  auto* self = reinterpret_cast<HalyardWindowAccessible*>(accessible);
+  focusChild(self, std::max(index, -1));
+  return self->focus;
+}
+
+int focusedAccessibleElement(GtkWidget* window) {
+  AtkObject* accessible = gtk_widget_get_accessible(window);
+  if (!G_TYPE_CHECK_INSTANCE_TYPE(accessible, halyard_window_accessible_get_type())) return -1;
+  return reinterpret_cast<HalyardWindowAccessible*>(accessible)->focus;
 }
 
 void announce(GtkWidget* window, const std::string& text) {

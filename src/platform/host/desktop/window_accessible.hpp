@@ -24,6 +24,12 @@ GtkWidget* accessibleWindowNew();
 void setAccessibleElements(GtkWidget* window,
                            const std::vector<ui::AccessibilityElement>& elements);
 
+// Gives the reader's focus (which follows the window's keyboard focus) to element `index` of
+// the window's elements, clamped to them; -1 to none. Returns the index that has it.
+int focusAccessibleElement(GtkWidget* window, int index);
+// The element with the reader's focus; -1: none.
+int focusedAccessibleElement(GtkWidget* window);
+
 // Has the screen reader say `text` at once, whatever it is busy with: a notification of the
 // window's that shows.
 void announce(GtkWidget* window, const std::string& text);
