@@ -701,18 +701,21 @@ struct WidgetWindow::State {
   // which window had it.
   void takeFocus() {
     if (options.clickThrough || !presented) return;  // nothing there to use
+    const bool again = focusAsked;
     focusAsked = true;
     auto* w = GTK_WINDOW(window);
     if (layer) {
-      gtk_layer_set_keyboard_mode(w, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
-      gtk_window_present(w);
+      // wlroots compositors give the keyboard only to surfaces of the layers above the
+      // windows: while it has the keyboard, the widget stands there, until Escape.
+      gtk_layer_set_layer(w, GTK_LAYER_SHELL_LAYER_TOP);
+      gtk_layer_set_keyboard_mode(w, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
       return;
     }
     gtk_window_set_accept_focus(w, TRUE);
     GdkWindow* gdkWindow = gtk_widget_get_window(window);
     guint32 time = GDK_CURRENT_TIME;
     if (gdkWindow != nullptr && GDK_IS_X11_WINDOW(gdkWindow)) {
-      previousFocus = focusedWindow(gdkWindow);
+      if (!again) previousFocus = focusedWindow(gdkWindow);
       time = gdk_x11_get_server_time(gdkWindow);
     }
     gtk_window_present_with_time(w, time);
@@ -723,6 +726,7 @@ struct WidgetWindow::State {
     focusAccessibleElement(window, -1);
     if (layer) {
       gtk_layer_set_keyboard_mode(GTK_WINDOW(window), GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+      gtk_layer_set_layer(GTK_WINDOW(window), GTK_LAYER_SHELL_LAYER_BOTTOM);
     } else {
       gtk_window_set_accept_focus(GTK_WINDOW(window), FALSE);
     }
