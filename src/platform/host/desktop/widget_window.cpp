@@ -162,6 +162,7 @@ struct WidgetWindow::State {
   Window previousFocus = 0;
   guint focusIdle = 0;
   guint firstFocus = 0;
+  guint menuIdle = 0;
 
   State(WindowOptions o, RunLoop& l, const DesktopAppearance* d, const ui::TextMeasurer& m)
       : options(std::move(o)), loop(l), desktop(d), measurer(m) {}
@@ -285,6 +286,21 @@ struct WidgetWindow::State {
     addAction(gtk_menu_item_new_with_label(text("Salir").c_str()), "activate",
               [this] { loop.quit(); });
     gtk_widget_show_all(menu);
+    connectSignal(menu, "deactivate", &State::onMenuClosed, this);
+  }
+
+  // The menu closed with the keyboard still here: the reader goes back to the element it
+  // was on (once GTK has given the window its focus back).
+  static void onMenuClosed(GtkMenuShell*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (!self->focusAsked || self->menuIdle != 0) return;
+    self->menuIdle = addIdle([self] {
+      self->menuIdle = 0;
+      const int focus = focusedAccessibleElement(self->window);
+      if (!self->focusAsked || focus < 0) return;
+      focusAccessibleElement(self->window, -1);
+      focusAccessibleElement(self->window, focus);
+    });
   }
 
   std::string text(const char* key) const { return ui::localizedString(options.textDomain, key); }
@@ -780,6 +796,7 @@ struct WidgetWindow::State {
     if (stackingIdle != 0) g_source_remove(stackingIdle);
     if (focusIdle != 0) g_source_remove(focusIdle);
     if (firstFocus != 0) g_source_remove(firstFocus);
+    if (menuIdle != 0) g_source_remove(menuIdle);
     save();
     if (menu != nullptr) {
       gtk_widget_destroy(menu);
