@@ -24,6 +24,7 @@ host::StaticConfiguration<HalyardWidgetProvider> HalyardOverviewWidget::body() c
              [](const HalyardWidgetEntry& entry) { return widgetContent(entry); })
       .configurationDisplayName("Halyard")
       .description("Resumen de uso y próximo backup programado.")
+      .accessibilityLabel("Halyard: uso de backups")
       .supportedFamilies({host::WidgetFamily::systemMedium, host::WidgetFamily::systemLarge})
       .entryJson([](const HalyardWidgetEntry& entry) {
         return nlohmann::ordered_json{{"snapshot", encodeSnapshot(entry.snapshot)}};
