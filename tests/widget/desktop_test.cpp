@@ -119,7 +119,7 @@ TEST(DesktopWindow, UnderOpenbox) {
   ChildProcess desktop({X11_DESKTOP_WINDOW_BINARY}, env, dir.file("desktop.out"),
                        dir.file("desktop.err"), std::nullopt, true);
   ASSERT_TRUE(
-      eventually([&] { return readFile(dir.file("desktop.out")).find("mapped") == 0; }, 10s))
+      eventually([&] { return readFile(dir.file("desktop.out")).find("mapped") == 0; }, 30s))
       << readFile(dir.file("desktop.out")) << readFile(dir.file("desktop.err"));
 
   ChildProcess first(runWindow(dir, {"--click-through"}), env, dir.file("out1"), dir.file("err1"),

@@ -200,7 +200,7 @@ TEST(CommandLine, NoUsableFontIsAFailureThatSaysSo) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("w.png"))) << command;
   }
   const ProgramRun kept = run("run" + output + " --watch " + quote(dir.file("watched.json")),
-                              noFonts + "timeout --preserve-status -s TERM 3 ");
+                              noFonts + "timeout --preserve-status -s TERM 6 ");
   EXPECT_EQ(kept.status, 0) << kept.err;
   const auto first = kept.err.find("no usable font");
   EXPECT_NE(first, std::string::npos) << kept.err;
