@@ -88,6 +88,9 @@ std::string ReadError::message() const {
 
 namespace {
 
+// Room the JSON parser needs after a document, so that decoding in place does not copy it.
+constexpr std::size_t kParserPadding = 64;
+
 // Reads a whole regular file into `out`, leaving room for the JSON parser's padding.
 std::optional<ReadError> readInto(const std::string& path, std::string& out, std::size_t slack) {
   // O_NONBLOCK: opening a FIFO without a writer must not wait; anything but a regular file is
@@ -127,13 +130,13 @@ std::optional<ReadError> readInto(const std::string& path, std::string& out, std
 
 std::variant<std::string, ReadError> readRegularFile(const std::string& path) {
   std::string data;
-  if (auto error = readInto(path, data, 0)) return *error;
+  if (auto error = readInto(path, data, kParserPadding)) return *error;
   return data;
 }
 
 std::optional<WidgetSnapshot> loadSnapshot(const std::string& path) {
   std::string data;
-  if (readInto(path, data, 64)) return std::nullopt;
+  if (readInto(path, data, kParserPadding)) return std::nullopt;
   DecodeResult result = decodeSnapshotInPlace(data);
   if (!result) return std::nullopt;
   return std::move(result).snapshot();

@@ -21,8 +21,9 @@ std::optional<std::string> userDatabaseHome();
 // under the HOME variable (or "/" when that is unset too).
 std::string snapshotFilePath(const HomeLookup& databaseHome);
 
-// Reads a whole regular file without blocking on FIFOs or devices. Fails with the system's
-// error; a path that is not a regular file fails with EINVAL-like "not a regular file".
+// Reads a whole regular file without blocking on FIFOs or devices, with room after it for
+// decodeSnapshotInPlace. Fails with the system's error; a path that is not a regular file
+// fails with EINVAL-like "not a regular file".
 struct ReadError {
   std::error_code code;
   std::string message() const;

@@ -38,7 +38,8 @@ std::variant<WidgetSnapshot, int> readSnapshotFile(const std::string& program,
     err << program << ": " << path << ": " << error->message() << "\n";
     return host::kExitUsage;
   }
-  DecodeResult result = decodeSnapshot(std::get<std::string>(read));
+  // In place: the file's bytes go as soon as the parser has read them.
+  DecodeResult result = decodeSnapshotInPlace(std::get<std::string>(read));
   if (!result) {
     err << program << ": " << path << ": " << result.error().message() << "\n";
     return host::kExitInvalid;
@@ -91,7 +92,8 @@ int preview(const std::string& program, const PreviewRequest& request, std::ostr
   settings.textDomain = HalyardWidgetBundle::kTextDomain;
 
   const render::PangoTextMeasurer measurer;
-  const ui::PlacedNode tree = host::layoutWidget(widgetContent(entry), settings, measurer);
+  const ui::PlacedNode tree =
+      host::layoutWidget(widgetContent(std::move(entry)), settings, measurer);
   if (!request.layoutJson.empty()) {
     if (auto error =
             render::writeFileAtomically(request.layoutJson, ui::toJson(tree).dump(2) + "\n")) {
