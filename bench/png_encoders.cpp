@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
     for (int which = 0; which < 2; ++which) {
       const auto start = Clock::now();
       const std::string png = which == 0 ? withLibpng(image) : withLibspng(image);
-      times[which].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+      times[which].push_back(
+          std::chrono::duration<double, std::milli>(Clock::now() - start).count());
       sizes[which] = png.size();
     }
   }
