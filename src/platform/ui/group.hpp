@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <ranges>
 #include <type_traits>
@@ -39,28 +40,44 @@ void countRowMade();
 // A group whose members are `rows`, made only when a stack asks for them.
 View lazyGroup(std::shared_ptr<const RowSource> rows);
 
-template <class Range, class Fn>
+// Ranges whose elements can be reached by index at any time, and so made into views later.
+// (std::begin and std::size, not std::ranges: clang 14, which builds the fuzz targets, cannot
+// compile libstdc++ 12's ranges::begin on ref_view and owning_view.)
+template <class Range>
+using IteratorOf = decltype(std::begin(std::declval<const Range&>()));
+
+template <class Range>
+concept IndexedRange = requires(const Range& range) {
+  std::size(range);
+}
+&&std::is_base_of_v<std::random_access_iterator_tag,
+                    typename std::iterator_traits<IteratorOf<Range>>::iterator_category>;
+
+// The rows of an indexed range: `Stored` is the range itself (a temporary, moved in, or a view
+// such as a span, copied) or a pointer to it (a range passed by name).
+template <class Stored, class Fn>
 class RangeRows final : public RowSource {
  public:
-  RangeRows(Range range, Fn makeView) : range_(std::move(range)), makeView_(std::move(makeView)) {}
+  RangeRows(Stored range, Fn makeView) : range_(std::move(range)), makeView_(std::move(makeView)) {}
 
-  std::size_t size() const override { return static_cast<std::size_t>(std::ranges::size(range_)); }
+  std::size_t size() const override { return static_cast<std::size_t>(std::size(range())); }
   View row(std::size_t index) const override {
     countRowMade();
-    return std::invoke(makeView_, std::ranges::begin(range_)[static_cast<Difference>(index)]);
+    return std::invoke(makeView_, std::begin(range())[static_cast<std::ptrdiff_t>(index)]);
   }
 
  private:
-  using Difference = std::ranges::range_difference_t<const Range>;
-  Range range_;
+  const auto& range() const {
+    if constexpr (std::is_pointer_v<Stored>) {
+      return *range_;
+    } else {
+      return range_;
+    }
+  }
+
+  Stored range_;
   Fn makeView_;
 };
-
-// Ranges whose elements can be reached by index at any time, and so made into views later.
-template <class Range>
-concept IndexedRange = std::ranges::viewable_range<Range> &&
-    std::ranges::random_access_range<const std::views::all_t<Range>> &&
-    std::ranges::sized_range<const std::views::all_t<Range>>;
 
 }  // namespace detail
 
@@ -70,17 +87,26 @@ concept IndexedRange = std::ranges::viewable_range<Range> &&
 // row-clipping stack asks for the rows it shows (and the first that does not fit), in order,
 // every other stack for all of them. A row may thus be made after ForEach has returned:
 // `makeView` is kept with the group (so it captures by value what it needs), and so is
-// `range` when it is a temporary; a range passed by name is referred to, and must live as
-// long as the view does (a closure holding its owner keeps it).
+// `range` when it is a temporary or a view (a span); a container passed by name is referred
+// to, and must live as long as the view does (a closure holding its owner keeps it).
 template <class Range, class Fn>
 View ForEach(Range&& range, Fn&& makeView) {
-  if constexpr (detail::IndexedRange<Range>) {
-    using Stored = std::views::all_t<Range>;
+  using Plain = std::remove_cvref_t<Range>;
+  if constexpr (detail::IndexedRange<Plain>) {
+    using Stored =
+        std::conditional_t<std::is_lvalue_reference_v<Range> && !std::ranges::enable_view<Plain>,
+                           const Plain*, Plain>;
+    auto stored = [&]() -> Stored {
+      if constexpr (std::is_pointer_v<Stored>) {
+        return &range;
+      } else {
+        return std::forward<Range>(range);
+      }
+    }();
     return detail::lazyGroup(std::make_shared<const detail::RangeRows<Stored, std::decay_t<Fn>>>(
-        std::views::all(std::forward<Range>(range)), std::forward<Fn>(makeView)));
+        std::move(stored), std::forward<Fn>(makeView)));
   } else {
     std::vector<View> children;
-    if constexpr (std::ranges::sized_range<Range>) children.reserve(std::ranges::size(range));
     for (const auto& element : range) {
       detail::countRowMade();
       children.push_back(std::invoke(makeView, element));
