@@ -6,7 +6,8 @@ JOBS       ?= $(shell nproc)
 WERROR     := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 GENERATOR  := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 
-.PHONY: all deps configure build run test unit-test sanitize bench gallery fuzz clean
+.PHONY: all deps configure build programs run test unit-test package-test sanitize bench gallery \
+        fuzz package install uninstall clean
 
 all: build
 
@@ -22,17 +23,22 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program and its window program only, not the tests and benchmarks.
+programs: configure
+	cmake --build $(BUILD) -j $(JOBS) --target halyard-widget
+
 # Draws the widget for this user's snapshot file (the placeholder when there is none), in
 # every supported family, into $(BUILD)/pictures.
-run: build
+run: programs
 	@mkdir -p $(BUILD)/pictures
 	$(BUILD)/src/widget/halyard-widget render -o $(BUILD)/pictures
 	@echo "The widget's pictures are in $(BUILD)/pictures/"
 
-# The unit tests; in CI also the whole suite under AddressSanitizer and
+# The unit tests; in CI also the Debian package (lintian, its contents, its programs run), the
+# whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the one-time initialisations under ThreadSanitizer, and every
 # fuzz target for FUZZ_SECONDS.
-test: unit-test $(if $(filter true 1 yes,$(CI)),sanitize fuzz)
+test: unit-test $(if $(filter true 1 yes,$(CI)),package-test sanitize fuzz)
 
 unit-test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -66,8 +72,25 @@ fuzz: deps
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALYARD_FUZZ=ON -DHALYARD_BUILD_TESTS=OFF \
 	  -DHALYARD_BUILD_BENCH=OFF \
 	  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=all"
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzz view_fuzz
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzz view_fuzz answer_fuzz
 	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The Debian package of the programs, in $(BUILD) (halyard-widget_<version>_<arch>.deb).
+package: programs
+	rm -f $(BUILD)/halyard-widget_*.deb
+	cd $(BUILD) && cpack -G DEB
+
+# Checks the package made from the programs already built (scripts/package-test).
+package-test: build package
+	scripts/package-test $(BUILD)
+
+# Installs the programs under PREFIX (default: the configured one, /usr/local); `uninstall`
+# removes what the last install wrote ($(BUILD)/install_manifest.txt).
+install: programs
+	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+uninstall:
+	cmake --build $(BUILD) --target uninstall
 
 gallery: build
 	scripts/gallery $(BUILD)

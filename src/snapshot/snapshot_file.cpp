@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,8 @@ std::string snapshotFilePath(const HomeLookup& databaseHome) {
 
 std::string ReadError::message() const {
   if (code == std::errc::invalid_argument) return "not a regular file";
+  if (code == std::errc::file_too_large)
+    return "larger than " + std::to_string(kSnapshotSizeLimit >> 20) + " MiB";
   return code.message();
 }
 
@@ -91,27 +94,31 @@ namespace {
 // Room the JSON parser needs after a document, so that decoding in place does not copy it.
 constexpr std::size_t kParserPadding = 64;
 
-// Reads a whole regular file into `out`, leaving room for the JSON parser's padding.
-std::optional<ReadError> readInto(const std::string& path, std::string& out, std::size_t slack) {
-  // O_NONBLOCK: opening a FIFO without a writer must not wait; anything but a regular file is
-  // refused right after opening, before a single read.
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (fd.get() < 0) return ReadError{lastError()};
+// Reads the whole regular file open on `fd` into `out`, from its start, leaving room for the
+// JSON parser's padding. Anything but a regular file of at most kSnapshotSizeLimit bytes is
+// refused before a single read, so that a huge or sparse file costs nothing.
+std::optional<ReadError> readOpenFile(int fd, std::string& out, std::size_t slack) {
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return ReadError{lastError()};
+  if (::fstat(fd, &info) != 0) return ReadError{lastError()};
   if (!S_ISREG(info.st_mode)) return ReadError{std::make_error_code(std::errc::invalid_argument)};
-
-  const auto expected = static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0);
+  const auto expected = static_cast<std::uint64_t>(info.st_size > 0 ? info.st_size : 0);
+  if (expected > kSnapshotSizeLimit) {
+    return ReadError{std::make_error_code(std::errc::file_too_large)};
+  }
   out.clear();
   try {
     // One byte more than the size fstat saw, so that the read meeting the end of the file
-    // needs no new buffer; a file that grows meanwhile is read to its end all the same.
+    // needs no new buffer; a file that grows meanwhile is read to its end, up to the limit.
     out.reserve(expected + 1 + slack);
     out.resize(expected + 1);
     std::size_t used = 0;
     for (;;) {
-      if (used == out.size()) out.resize(out.size() * 2);
-      const ssize_t n = ::read(fd.get(), out.data() + used, out.size() - used);
+      if (used == out.size()) {
+        if (used > kSnapshotSizeLimit)
+          return ReadError{std::make_error_code(std::errc::file_too_large)};
+        out.resize(std::min<std::size_t>(out.size() * 2, kSnapshotSizeLimit + 1));
+      }
+      const ssize_t n = ::pread(fd, out.data() + used, out.size() - used, static_cast<off_t>(used));
       if (n < 0) {
         if (errno == EINTR) continue;
         return ReadError{lastError()};
@@ -126,6 +133,37 @@ std::optional<ReadError> readInto(const std::string& path, std::string& out, std
   return std::nullopt;
 }
 
+std::optional<ReadError> readInto(const std::string& path, std::string& out, std::size_t slack) {
+  // O_NONBLOCK: opening a FIFO without a writer must not wait.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (fd.get() < 0) return ReadError{lastError()};
+  return readOpenFile(fd.get(), out, slack);
+}
+
+// The descriptor loadSnapshot() reads instead of the path, once a process has set one.
+constexpr int kUsePath = -2;
+std::atomic<int> openedSnapshot{kUsePath};
+
+thread_local LoadReport lastReport;
+
+std::optional<WidgetSnapshot> decodeAndReport(std::optional<ReadError> readError,
+                                              std::string& data) {
+  if (readError) {
+    const bool missing = readError->code == std::errc::no_such_file_or_directory ||
+                         readError->code == std::errc::not_a_directory;
+    lastReport = {missing ? LoadReport::Outcome::missing : LoadReport::Outcome::refused,
+                  missing ? std::string() : readError->message()};
+    return std::nullopt;
+  }
+  DecodeResult result = decodeSnapshotInPlace(data);
+  if (!result) {
+    lastReport = {LoadReport::Outcome::refused, result.error().message()};
+    return std::nullopt;
+  }
+  lastReport = {LoadReport::Outcome::decoded, {}};
+  return std::move(result).snapshot();
+}
+
 }  // namespace
 
 std::variant<std::string, ReadError> readRegularFile(const std::string& path) {
@@ -136,14 +174,27 @@ std::variant<std::string, ReadError> readRegularFile(const std::string& path) {
 
 std::optional<WidgetSnapshot> loadSnapshot(const std::string& path) {
   std::string data;
-  if (readInto(path, data, kParserPadding)) return std::nullopt;
-  DecodeResult result = decodeSnapshotInPlace(data);
-  if (!result) return std::nullopt;
-  return std::move(result).snapshot();
+  auto error = readInto(path, data, kParserPadding);
+  return decodeAndReport(std::move(error), data);
 }
 
 std::optional<WidgetSnapshot> loadSnapshot() {
-  return loadSnapshot(WidgetSnapshot::fileURL());
+  const int fd = openedSnapshot.load();
+  if (fd == kUsePath) return loadSnapshot(WidgetSnapshot::fileURL());
+  std::string data;
+  auto error =
+      fd == kNoSnapshotFile
+          ? std::optional(ReadError{std::make_error_code(std::errc::no_such_file_or_directory)})
+          : readOpenFile(fd, data, kParserPadding);
+  return decodeAndReport(std::move(error), data);
+}
+
+void readSnapshotFrom(int fd) {
+  openedSnapshot.store(fd);
+}
+
+LoadReport lastLoadReport() {
+  return lastReport;
 }
 
 std::error_code writeSnapshot(const WidgetSnapshot& snapshot, const std::string& path) {

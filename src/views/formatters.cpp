@@ -96,11 +96,14 @@ struct RelativeDateFormatter::Impl {
   std::unique_ptr<icu::RelativeDateTimeFormatter> formatter;
 };
 
-RelativeDateFormatter::RelativeDateFormatter(const std::string& locale) : impl_(new Impl) {
+RelativeDateFormatter::RelativeDateFormatter(const std::string& locale, RelativeDateStyle style)
+    : impl_(new Impl) {
   impl_->locale = icu::Locale(locale.c_str());
   UErrorCode status = U_ZERO_ERROR;
   impl_->formatter = std::make_unique<icu::RelativeDateTimeFormatter>(
-      impl_->locale, nullptr, UDAT_STYLE_NARROW, UDISPCTX_CAPITALIZATION_NONE, status);
+      impl_->locale, nullptr,
+      style == RelativeDateStyle::full ? UDAT_STYLE_LONG : UDAT_STYLE_NARROW,
+      UDISPCTX_CAPITALIZATION_NONE, status);
   if (U_FAILURE(status)) {
     impl_->formatter.reset();
     return;

@@ -32,12 +32,17 @@ class ByteCountFormatter {
   std::unique_ptr<Impl> impl_;
 };
 
-// The distance from a reference date to a date as a short phrase ("dentro de 2 h",
-// "hace 3 min"). The unit is the largest non-zero one among years, months, weeks, days,
-// hours, minutes and seconds of the calendar difference, truncated, not rounded.
+// How a relative date is worded: abbreviated for the eye ("dentro de 2 h"), in full for the
+// ear ("dentro de 2 horas").
+enum class RelativeDateStyle { abbreviated, full };
+
+// The distance from a reference date to a date as a phrase ("dentro de 2 h", "hace 3 min"). The
+// unit is the largest non-zero one among years, months, weeks, days, hours, minutes and seconds of
+// the calendar difference, truncated, not rounded.
 class RelativeDateFormatter {
  public:
-  explicit RelativeDateFormatter(const std::string& locale);
+  explicit RelativeDateFormatter(const std::string& locale,
+                                 RelativeDateStyle style = RelativeDateStyle::abbreviated);
   ~RelativeDateFormatter();
   RelativeDateFormatter(const RelativeDateFormatter&) = delete;
   RelativeDateFormatter& operator=(const RelativeDateFormatter&) = delete;

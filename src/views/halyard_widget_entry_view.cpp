@@ -33,8 +33,12 @@ HalyardWidgetEntryView::HalyardWidgetEntryView(HalyardWidgetEntry entry)
     : entry_(std::make_shared<const HalyardWidgetEntry>(std::move(entry))) {}
 
 HalyardWidgetEntryView::HalyardWidgetEntryView(std::shared_ptr<const HalyardWidgetEntry> entry,
-                                               WidgetFamily family)
-    : entry_(std::move(entry)), family_(family) {}
+                                               WidgetFamily family, std::string textDomain)
+    : entry_(std::move(entry)), family_(family), textDomain_(std::move(textDomain)) {}
+
+std::string HalyardWidgetEntryView::text(const std::string& key) const {
+  return localizedString(textDomain_, key);
+}
 
 const ByteCountFormatter& HalyardWidgetEntryView::bytes() {
   static const ByteCountFormatter formatter(widgetLocale());
@@ -46,11 +50,18 @@ const RelativeDateFormatter& HalyardWidgetEntryView::relative() {
   return formatter;
 }
 
+const RelativeDateFormatter& HalyardWidgetEntryView::relativeInFull() {
+  static const RelativeDateFormatter formatter(widgetLocale(), RelativeDateStyle::full);
+  return formatter;
+}
+
 // ---- Layouts --------------------------------------------------------------------------------
 
 View HalyardWidgetEntryView::body() const {
   return EnvironmentReader([entry = entry_](const Environment& environment) {
-    return HalyardWidgetEntryView(entry, environment.widgetFamily<WidgetFamily>()).familyBody();
+    return HalyardWidgetEntryView(entry, environment.widgetFamily<WidgetFamily>(),
+                                  environment.textDomain)
+        .familyBody();
   });
 }
 
@@ -100,7 +111,9 @@ View HalyardWidgetEntryView::sectionLabel(const std::string& title) const {
   return Text(upperCased(title))
       .font(Font::caption2().bold())
       .foregroundStyle(kSecondary)
-      .kerning(0.4);
+      .kerning(0.4)
+      .accessibilityLabel(text(title))
+      .accessibilityHeading();
 }
 
 // ---- Header ---------------------------------------------------------------------------------
@@ -109,29 +122,59 @@ View HalyardWidgetEntryView::header() const {
   const WidgetSnapshot& snapshot = entry_->snapshot;
   const bool large = family_ == WidgetFamily::systemLarge;
   return HStack(
-      VerticalAlignment::firstTextBaseline, 10,
-      {
-          Image("externaldrive.fill")
-              .font(large ? Font::title2() : Font::body())
-              .foregroundStyle(StyleName::tint),
-          VStack(HorizontalAlignment::leading, 1,
-                 {
-                     Text(bytes().string(snapshot.totalUsageBytes))
-                         .font((large ? Font::title() : Font::title2()).bold().monospacedDigit())
-                         .lineLimit(1)
-                         .minimumScaleFactor(0.6),
-                     HStack(VerticalAlignment::center, 8,
-                            {
-                                metricChip(std::to_string(snapshot.repoCount),
-                                           snapshot.repoCount == 1 ? "repo" : "repos"),
-                                If(snapshot.archiveCount > 0,
-                                   metricChip(std::to_string(snapshot.archiveCount),
-                                              snapshot.archiveCount == 1 ? "archivo" : "archivos")),
-                            }),
-                 }),
-          Spacer(),
-          healthDot(),
-      });
+             VerticalAlignment::firstTextBaseline, 10,
+             {
+                 Image("externaldrive.fill")
+                     .font(large ? Font::title2() : Font::body())
+                     .foregroundStyle(StyleName::tint),
+                 VStack(
+                     HorizontalAlignment::leading, 1,
+                     {
+                         Text(bytes().string(snapshot.totalUsageBytes))
+                             .font(
+                                 (large ? Font::title() : Font::title2()).bold().monospacedDigit())
+                             .lineLimit(1)
+                             .minimumScaleFactor(0.6),
+                         HStack(VerticalAlignment::center, 8,
+                                {
+                                    metricChip(std::to_string(snapshot.repoCount),
+                                               snapshot.repoCount == 1 ? "repo" : "repos"),
+                                    If(snapshot.archiveCount > 0,
+                                       metricChip(
+                                           std::to_string(snapshot.archiveCount),
+                                           snapshot.archiveCount == 1 ? "archivo" : "archivos")),
+                                }),
+                     }),
+                 Spacer(),
+                 healthDot(),
+             })
+      .accessibilityElement(AccessibilityChildBehavior::combine)
+      .accessibilityLabel(headerLabel());
+}
+
+std::string HalyardWidgetEntryView::headerLabel() const {
+  const WidgetSnapshot& snapshot = entry_->snapshot;
+  std::string counts =
+      std::to_string(snapshot.repoCount) + " " + (snapshot.repoCount == 1 ? "repo" : "repos");
+  if (snapshot.archiveCount > 0) {
+    counts += ", " + std::to_string(snapshot.archiveCount) + " " +
+              (snapshot.archiveCount == 1 ? "archivo" : "archivos");
+  }
+  const std::vector<std::string> parts{bytes().string(snapshot.totalUsageBytes), counts,
+                                       healthWord()};
+  return formatLocalized(text("%1$@; %2$@; estado: %3$@"), parts);
+}
+
+std::string HalyardWidgetEntryView::healthWord() const {
+  switch (entry_->snapshot.health) {
+    case WidgetSnapshot::Health::ok:
+      break;
+    case WidgetSnapshot::Health::running:
+      return text("en curso");
+    case WidgetSnapshot::Health::error:
+      return text("error");
+  }
+  return text("correcto");
 }
 
 View HalyardWidgetEntryView::metricChip(const std::string& value, const std::string& label) const {
@@ -161,7 +204,10 @@ View HalyardWidgetEntryView::healthDot() const {
       look = {"exclamationmark.triangle.fill", StyleName::red};
       break;
   }
-  return Image(look.symbol).font(Font::footnote()).foregroundStyle(look.color);
+  return Image(look.symbol)
+      .font(Font::footnote())
+      .foregroundStyle(look.color)
+      .accessibilityLabel(healthWord());
 }
 
 // ---- Providers ------------------------------------------------------------------------------
@@ -216,17 +262,18 @@ View HalyardWidgetEntryView::providerBars(int maxCount) const {
   return RowClippingVStack(
       HorizontalAlignment::leading, 5,
       {ForEach(shown, [*this, reference](const WidgetSnapshot::ProviderUsage& provider) {
-        return HStack(
-            VerticalAlignment::center, 6,
-            {
-                Text(provider.label)
-                    .font(Font::caption2())
-                    .lineLimit(1)
-                    .frame(FixedFrame{.width = 62, .alignment = Alignment::leading}),
-                usageBar(provider.bytes, reference, providerColor(provider.providerKey), 10, 6),
-                byteCount(provider.bytes)
-                    .frame(FixedFrame{.width = 56, .alignment = Alignment::trailing}),
-            });
+        return HStack(VerticalAlignment::center, 6,
+                      {
+                          Text(provider.label)
+                              .font(Font::caption2())
+                              .lineLimit(1)
+                              .frame(FixedFrame{.width = 62, .alignment = Alignment::leading}),
+                          usageBar(provider.bytes, reference, providerColor(provider.providerKey),
+                                   10, 6),
+                          byteCount(provider.bytes)
+                              .frame(FixedFrame{.width = 56, .alignment = Alignment::trailing}),
+                      })
+            .accessibilityElement(AccessibilityChildBehavior::combine);
       })});
 }
 
@@ -247,17 +294,19 @@ View HalyardWidgetEntryView::providerDonut() const {
           Chart(std::move(marks)).chartLegend(Visibility::hidden).frame(78, 78),
           RowClippingVStack(
               HorizontalAlignment::leading, 4,
-              {ForEach(providers,
-                       [*this](const WidgetSnapshot::ProviderUsage& provider) {
-                         return HStack(
-                             VerticalAlignment::center, 6,
-                             {
-                                 Circle().fill(providerColor(provider.providerKey)).frame(8, 8),
-                                 Text(provider.label).font(Font::caption2()).lineLimit(1),
-                                 Spacer(),
-                                 byteCount(provider.bytes),
-                             });
-                       })},
+              {ForEach(
+                  providers,
+                  [*this](const WidgetSnapshot::ProviderUsage& provider) {
+                    return HStack(
+                               VerticalAlignment::center, 6,
+                               {
+                                   Circle().fill(providerColor(provider.providerKey)).frame(8, 8),
+                                   Text(provider.label).font(Font::caption2()).lineLimit(1),
+                                   Spacer(),
+                                   byteCount(provider.bytes),
+                               })
+                        .accessibilityElement(AccessibilityChildBehavior::combine);
+                  })},
               // The chart never stands without the first row of its legend.
               1)
               .frame(FlexFrame{.maxWidth = infinity, .alignment = Alignment::leading}),
@@ -287,7 +336,8 @@ View HalyardWidgetEntryView::repoBars() const {
                           usageBar(repo.bytes, reference, providerColor(repo.providerKey), 8, 5),
                           byteCount(repo.bytes)
                               .frame(FixedFrame{.width = 56, .alignment = Alignment::trailing}),
-                      });
+                      })
+            .accessibilityElement(AccessibilityChildBehavior::combine);
       })});
 }
 
@@ -296,28 +346,35 @@ View HalyardWidgetEntryView::repoBars() const {
 View HalyardWidgetEntryView::footer() const {
   const auto& next = entry_->snapshot.nextBackup;
   if (!next) {
-    return HStack(
-        VerticalAlignment::center, 6,
-        {
-            Image("clock.badge.questionmark").font(Font::caption2()).foregroundStyle(kSecondary),
-            LocalizedText("Sin backups programados")
-                .font(Font::caption2())
-                .foregroundStyle(kSecondary),
-        });
+    return HStack(VerticalAlignment::center, 6,
+                  {
+                      Image("clock.badge.questionmark")
+                          .font(Font::caption2())
+                          .foregroundStyle(kSecondary),
+                      LocalizedText("Sin backups programados")
+                          .font(Font::caption2())
+                          .foregroundStyle(kSecondary),
+                  })
+        .accessibilityElement(AccessibilityChildBehavior::combine);
   }
   return HStack(
-      VerticalAlignment::center, 6,
-      {
-          Image("clock.arrow.circlepath").font(Font::caption2()).foregroundStyle(kSecondary),
-          LocalizedText("Próx. %@ · %@", {next->repoName, next->scheduleName})
-              .font(Font::caption2())
-              .foregroundStyle(kSecondary)
-              .lineLimit(1),
-          Spacer(),
-          Text(relative().string(next->fireDate, entry_->date))
-              .font(Font::caption2().monospacedDigit())
-              .foregroundStyle(kSecondary),
-      });
+             VerticalAlignment::center, 6,
+             {
+                 Image("clock.arrow.circlepath").font(Font::caption2()).foregroundStyle(kSecondary),
+                 LocalizedText("Próx. %@ · %@", {next->repoName, next->scheduleName})
+                     .font(Font::caption2())
+                     .foregroundStyle(kSecondary)
+                     .lineLimit(1),
+                 Spacer(),
+                 Text(relative().string(next->fireDate, entry_->date))
+                     .font(Font::caption2().monospacedDigit())
+                     .foregroundStyle(kSecondary),
+             })
+      .accessibilityElement(AccessibilityChildBehavior::combine)
+      .accessibilityLabel(formatLocalized(
+          text("Próximo backup: %@, %@, %@"),
+          std::vector<std::string>{next->repoName, next->scheduleName,
+                                   relativeInFull().string(next->fireDate, entry_->date)}));
 }
 
 }  // namespace halyard

@@ -26,7 +26,11 @@ class HalyardWidgetEntryView {
   static constexpr const char* kTextDomain = "halyard-widget";
 
  private:
-  HalyardWidgetEntryView(std::shared_ptr<const HalyardWidgetEntry> entry, ui::WidgetFamily family);
+  HalyardWidgetEntryView(std::shared_ptr<const HalyardWidgetEntry> entry, ui::WidgetFamily family,
+                         std::string textDomain);
+
+  // A fixed text (a gettext key) in the environment's text domain, for accessibility labels.
+  std::string text(const std::string& key) const;
 
   ui::View familyBody() const;
   ui::View mediumBody() const;
@@ -36,6 +40,8 @@ class HalyardWidgetEntryView {
   ui::View header() const;
   ui::View metricChip(const std::string& value, const std::string& label) const;
   ui::View healthDot() const;
+  std::string headerLabel() const;  // what is read for the header
+  std::string healthWord() const;   // the health, as read aloud
 
   ui::View providerBars(int maxCount) const;
   ui::View providerDonut() const;
@@ -51,11 +57,13 @@ class HalyardWidgetEntryView {
   // The two formatters every section shares, created once per process on first use.
   static const ByteCountFormatter& bytes();
   static const RelativeDateFormatter& relative();
+  static const RelativeDateFormatter& relativeInFull();  // for what is read aloud
 
   // Shared, not copied: the view is copied into the closures that build it, and a snapshot
   // may hold a great many repositories.
   std::shared_ptr<const HalyardWidgetEntry> entry_;
   ui::WidgetFamily family_ = ui::WidgetFamily::systemMedium;
+  std::string textDomain_;
 };
 
 }  // namespace halyard

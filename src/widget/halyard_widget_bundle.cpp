@@ -1,6 +1,7 @@
 #include "widget/halyard_widget_bundle.hpp"
 
 #include "platform/host/host_program.hpp"
+#include "snapshot/snapshot_file.hpp"
 #include "snapshot/snapshot_json.hpp"
 #include "widget/widget_commands.hpp"
 #include "widget/widget_content.hpp"
@@ -38,7 +39,27 @@ host::StaticConfiguration<HalyardWidgetProvider> HalyardOverviewWidget::body() c
             if (!snapshot) return std::nullopt;
             return HalyardWidgetEntry{date, std::move(snapshot).snapshot()};
           })
-      .readableFile([] { return std::optional<std::string>(WidgetSnapshot::fileURL()); });
+      .readableFile([] { return std::optional<std::string>(WidgetSnapshot::fileURL()); },
+                    kSnapshotSizeLimit, readSnapshotFrom,
+                    [] {
+                      using State = host::FileReport::State;
+                      const LoadReport report = lastLoadReport();
+                      State state = State::unknown;
+                      switch (report.outcome) {
+                        case LoadReport::Outcome::none:
+                          break;
+                        case LoadReport::Outcome::decoded:
+                          state = State::read;
+                          break;
+                        case LoadReport::Outcome::missing:
+                          state = State::missing;
+                          break;
+                        case LoadReport::Outcome::refused:
+                          state = State::refused;
+                          break;
+                      }
+                      return host::FileReport{state, WidgetSnapshot::fileURL(), report.reason};
+                    });
 }
 
 std::vector<host::WidgetDescriptor> HalyardWidgetBundle::body() const {

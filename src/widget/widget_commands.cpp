@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "platform/host/host_program.hpp"
 #include "platform/host/widget_renderer.hpp"
@@ -18,12 +19,22 @@ namespace halyard {
 
 namespace {
 
+// "1 repository", "2 repositories".
+std::string counted(std::int64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 std::string summary(const WidgetSnapshot& snapshot) {
   std::ostringstream line;
-  line << "ok: generated " << formatRfc3339(snapshot.generatedAt) << ", " << snapshot.repoCount
-       << " repositories, " << snapshot.archiveCount << " archives, " << snapshot.totalUsageBytes
-       << " bytes; " << snapshot.byProvider.size() << " providers, " << snapshot.topRepos.size()
-       << " repositories listed; next backup "
+  line << "ok: generated " << formatRfc3339(snapshot.generatedAt) << ", "
+       << counted(snapshot.repoCount, "repository", "repositories") << ", "
+       << counted(snapshot.archiveCount, "archive", "archives") << ", "
+       << counted(snapshot.totalUsageBytes, "byte", "bytes") << "; "
+       << counted(static_cast<std::int64_t>(snapshot.byProvider.size()), "provider", "providers")
+       << ", "
+       << counted(static_cast<std::int64_t>(snapshot.topRepos.size()), "repository listed",
+                  "repositories listed")
+       << "; next backup "
        << (snapshot.nextBackup ? formatRfc3339(snapshot.nextBackup->fireDate) : "none")
        << "; health " << rawValue(snapshot.health);
   return line.str();
@@ -58,7 +69,8 @@ int check(const std::string& program, const std::string& path, std::ostream& out
 struct PreviewRequest {
   std::string file;
   bool placeholder = false;
-  std::string family = "medium";
+  host::WidgetFamily family = host::WidgetFamily::systemMedium;
+  std::string familyName = "medium";
   std::string date;
   std::string appearance = "light";
   double scale = 2;
@@ -86,17 +98,21 @@ int preview(const std::string& program, const PreviewRequest& request, std::ostr
   }
 
   host::WidgetRenderSettings settings;
-  settings.family = *host::familyFromName(request.family);
+  settings.family = request.family;
   settings.appearance = request.appearance == "dark" ? ui::Appearance::dark : ui::Appearance::light;
   settings.scale = request.scale;
   settings.textDomain = HalyardWidgetBundle::kTextDomain;
 
   const render::PangoTextMeasurer measurer;
+  if (auto why = measurer.textContext().unusableReason()) {
+    err << program << ": " << *why << "\n";
+    return host::kExitFailure;
+  }
   const ui::PlacedNode tree =
       host::layoutWidget(widgetContent(std::move(entry)), settings, measurer);
   if (!request.layoutJson.empty()) {
     if (auto error =
-            render::writeFileAtomically(request.layoutJson, ui::toJson(tree).dump(2) + "\n")) {
+            render::writeFileAtomically(request.layoutJson, ui::layoutJson(tree).dump(2) + "\n")) {
       err << program << ": " << error->message() << "\n";
       return host::kExitUsage;
     }
@@ -126,11 +142,21 @@ void addWidgetCommands(host::HostProgram& program) {
       ->required();
 
   auto request = std::make_shared<PreviewRequest>();
+  const std::vector<host::WidgetFamily> families = program.widgets().empty()
+                                                       ? std::vector<host::WidgetFamily>{}
+                                                       : program.widgets().front().families;
   CLI::App* previewCommand = program.addCommand(
       "preview",
       "Draw the widget for a snapshot document (or the placeholder) without asking the "
-      "provider; exit 1 if FILE does not decode, 2 if it cannot be read",
-      [name, request](std::ostream& out, std::ostream& err) {
+      "provider; exit 1 if FILE does not decode, 2 if it cannot be read, 3 if no font can be "
+      "found (\"no usable font\")",
+      [name, request, families](std::ostream& out, std::ostream& err) {
+        const auto family = host::familyOption(request->familyName, families);
+        if (const auto* why = std::get_if<std::string>(&family)) {
+          err << name << ": " << *why << "\n";
+          return static_cast<int>(host::kExitUsage);
+        }
+        request->family = std::get<host::WidgetFamily>(family);
         if (request->file.empty() && !request->placeholder) {
           err << name << ": preview: give a FILE or --placeholder\n";
           return static_cast<int>(host::kExitUsage);
@@ -146,20 +172,18 @@ void addWidgetCommands(host::HostProgram& program) {
   auto* placeholder = previewCommand->add_flag("--placeholder", request->placeholder,
                                                "Draw the placeholder snapshot");
   file->excludes(placeholder);
-  previewCommand->add_option("--family", request->family, "Widget family")
-      ->check(CLI::IsMember({"medium", "large"}))
+  previewCommand->add_option("--family", request->familyName, "Widget family")
       ->default_str("medium");
   previewCommand->add_option("--date", request->date, "The entry's date, RFC 3339 (default: now)");
   previewCommand->add_option("--appearance", request->appearance, "Light or dark")
       ->check(CLI::IsMember({"light", "dark"}))
       ->default_str("light");
-  previewCommand->add_option("--scale", request->scale, "Pixels per point")
-      ->check(CLI::Range(0.25, 8.0))
-      ->default_str("2");
+  host::addScaleOption(*previewCommand, request->scale, "Pixels per point");
   previewCommand->add_option("-o,--output", request->output, "Output image: .png, .svg or .pdf")
       ->default_str("halyard-preview.png");
-  previewCommand->add_option("--layout-json", request->layoutJson,
-                             "Also write the placed tree as JSON to this file");
+  previewCommand->add_option(
+      "--layout-json", request->layoutJson,
+      "Also write the placed tree and its accessibility tree as JSON to this file");
 }
 
 }  // namespace halyard

@@ -1,9 +1,8 @@
-// halyard-widget run as a process: the picture it keeps, how it ends, and its desktop window
-// under a private X server. The widget reads its own snapshot file (never written here); the
-// tests watch a file of their own.
+// halyard-widget run as a process: the picture it keeps, how it ends, and how it hands its
+// window over (the window itself: desktop_test.cpp). The widget reads its own snapshot file
+// (never written here); the tests watch a file of their own.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -91,121 +90,6 @@ TEST(RunCommand, IdlesWithoutWakingUp) {
   EXPECT_LE(wakeUps(child.pid()) - before, 1);
   child.signal(SIGTERM);
   EXPECT_EQ(child.wait(10s), 0);
-}
-
-struct WindowGeometry {
-  std::string id;
-  int width = 0;
-  int height = 0;
-  int x = 0;
-  int y = 0;
-};
-
-// The top-level window named `title` on `display`, from xwininfo's tree.
-std::optional<WindowGeometry> findWindow(const std::string& display, const std::string& title) {
-  const auto tree = testing::commandOutput("xwininfo -display " + display + " -root -tree", 10);
-  if (!tree) return std::nullopt;
-  // A line reads: 0x200003 "Halyard": ("halyard-widget" "Halyard-widget")  364x382+636+24  ...
-  std::istringstream lines(*tree);
-  for (std::string line; std::getline(lines, line);) {
-    const auto name = line.find(" \"" + title + "\": ");
-    const auto geometry = line.find(")  ", name);
-    if (name == std::string::npos || geometry == std::string::npos) continue;
-    WindowGeometry window;
-    std::istringstream(line.substr(0, name)) >> window.id;
-    if (std::sscanf(line.c_str() + geometry + 3, "%dx%d%d%d", &window.width, &window.height,
-                    &window.x, &window.y) == 4)
-      return window;
-  }
-  return std::nullopt;
-}
-
-TEST(RunCommand, ShowsTheWidgetInADesktopWindow) {
-  for (const char* tool :
-       {"/usr/bin/Xvfb", "/usr/bin/xwininfo", "/usr/bin/import", "/usr/bin/identify"}) {
-    if (!testing::executableExists(tool)) GTEST_SKIP() << tool << " is not installed";
-  }
-  TempDir dir;
-  testing::XvfbServer server(dir.file("xvfb.log"));
-  if (server.display().empty())
-    GTEST_SKIP() << "Xvfb did not start: " << readFile(dir.file("xvfb.log"));
-
-  const std::map<std::string, std::string> env{{"DISPLAY", server.display()},
-                                               {"WAYLAND_DISPLAY", ""},
-                                               {"GDK_BACKEND", "x11"},
-                                               {"NO_AT_BRIDGE", "1"},
-                                               {"XDG_CONFIG_HOME", dir.file("config")}};
-  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--family", "large", "--watch",
-                      dir.file("watched.json")},
-                     env, dir.file("out"), dir.file("err"));
-  std::optional<WindowGeometry> window;
-  ASSERT_TRUE(eventually(
-      [&] {
-        window = findWindow(server.display(), "Halyard");
-        return window && window->width == 364 && window->height == 382;
-      },
-      20s))
-      << readFile(dir.file("err"));
-
-  // A picture of the window: the widget drawn, not a blank rectangle.
-  const std::string shot = dir.file("shot.png");
-  ASSERT_TRUE(testing::commandOutput("import -display " + server.display() + " -window " +
-                                     window->id + " " + shot));
-  const auto colours = testing::commandOutput("identify -format '%w %h %k' " + shot);
-  ASSERT_TRUE(colours);
-  int width = 0;
-  int height = 0;
-  int count = 0;
-  ASSERT_EQ(std::sscanf(colours->c_str(), "%d %d %d", &width, &height, &count), 3) << *colours;
-  EXPECT_EQ(width, 364);
-  EXPECT_EQ(height, 382);
-  EXPECT_GT(count, 32) << "a blank window";
-
-  child.signal(SIGTERM);
-  EXPECT_EQ(child.wait(10s), 0);
-  // The family and the position are remembered for the next run.
-  const std::string state = readFile(dir.file("config/halyard-widget/window.ini"));
-  EXPECT_NE(state.find("family=large"), std::string::npos) << state;
-  // Where exactly the window lands can shift by a step while the server settles; that a
-  // position is kept is what matters here.
-  EXPECT_NE(state.find("x="), std::string::npos) << state;
-
-  // Started again without --family, it comes back as it was.
-  ChildProcess again(
-      {HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("watched.json")}, env,
-      dir.file("out2"), dir.file("err2"));
-  std::optional<WindowGeometry> next;
-  EXPECT_TRUE(eventually(
-      [&] {
-        next = findWindow(server.display(), "Halyard");
-        return next && next->height == 382;
-      },
-      20s))
-      << readFile(dir.file("err2"));
-  if (!next || !testing::executableExists("/usr/bin/xdotool")) {
-    again.signal(SIGTERM);
-    EXPECT_EQ(again.wait(10s), 0);
-    GTEST_SKIP() << "xdotool is not installed: the menu is not tried";
-  }
-
-  // The right button's menu: Mediano, Grande, Salir.
-  const auto menu = [&](const std::string& keys) {
-    return testing::commandOutput("env DISPLAY=" + server.display() +
-                                  " xdotool mousemove --window " + next->id +
-                                  " 100 60 click 3 sleep 1.5 key " + keys);
-  };
-  ASSERT_TRUE(menu("Down Return"));
-  EXPECT_TRUE(eventually(
-      [&] {
-        next = findWindow(server.display(), "Halyard");
-        return next && next->height == 170;
-      },
-      20s))
-      << "the menu switches to medium";
-  ASSERT_TRUE(menu("Down Down Down Return"));
-  EXPECT_EQ(again.wait(10s), 0) << "the menu quits";
-  EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"),
-            std::string::npos);
 }
 
 }  // namespace

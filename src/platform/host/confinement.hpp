@@ -1,19 +1,22 @@
 #pragma once
-// Confinement with Landlock. A widget's extension process can afterwards open exactly one file,
-// for reading, and nothing else on the file system (no other file, no directory listing, no
-// creating, writing, renaming or executing). The host's own one-shot drawing is confined to
-// what drawing still needs: fonts and time-zone data to read, and its output folders.
+// Confinement with Landlock and a system-call filter. A widget's extension process can
+// afterwards read exactly one file, already open, and write its answer: no other file, no
+// directory listing, no creating, writing, renaming or executing, no TCP, no signal or
+// abstract Unix socket beyond itself, and only the system calls that reading, decoding and
+// answering need. The host's own one-shot drawing is confined to what drawing still needs:
+// fonts and time-zone data to read, and its output folders. The long-running host gives up TCP.
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace halyard::host {
 
 enum class Confinement {
   enforced,     // the kernel enforces the grant
-  unsupported,  // the kernel has no Landlock (or it is disabled): nothing is enforced
-  failed,       // the kernel refused the ruleset: nothing is enforced
+  unsupported,  // the kernel has no Landlock (or seccomp): nothing is enforced
+  failed,       // a step failed: nothing, or not everything, is enforced
 };
 
 struct ConfinementResult {
@@ -25,10 +28,12 @@ struct ConfinementResult {
 // The Landlock ABI version the kernel speaks; 0 without Landlock. Changes nothing.
 int landlockAbi();
 
-// Confines the calling process (and its future children) to reading the file at `readable`,
-// when it exists; with no file there, to nothing at all. Every file-system access right the
+// Confines the calling thread (and the processes it starts afterwards) to reading the file
+// open on `fd` (-1: no file at all), with no TCP, and no signal or abstract Unix socket
+// reaching beyond its own domain. The rule is added on that descriptor: what is granted is
+// what was opened, whatever the path names meanwhile. Every file-system access right the
 // kernel knows is handled. Irreversible. Threads started before the call stay unconfined.
-ConfinementResult confineToReadOnlyFile(const std::optional<std::string>& readable);
+ConfinementResult confineToOpenFile(int fd);
 
 // What a confined process may still do with a path: a file, or a folder and all beneath it.
 enum class PathAccess {
@@ -41,7 +46,25 @@ struct PathGrant {
   PathAccess access = PathAccess::read;
 };
 
-// As confineToReadOnlyFile, with these grants; paths that do not exist are left out.
+// As confineToOpenFile, with these grants; paths that do not exist are left out.
 ConfinementResult confineTo(const std::vector<PathGrant>& grants);
+
+// Takes TCP away, nothing else: the calling thread and the processes it starts afterwards can
+// neither bind nor connect a TCP socket (Landlock ABI 4; unsupported before).
+ConfinementResult confineNetwork();
+
+// The extension's system-call filter, compiled (a seccomp BPF program) once per process, so
+// that a forked extension, or one started with it at hand, does not compile it again: what
+// reading a descriptor, decoding, writing to a pipe and ending need is allowed; socket,
+// TIOCSTI, ptrace, execve, memfd_create, the chmod, chown, xattr and utimensat families and
+// unshare kill the process; anything else fails with EPERM. Empty when it cannot be compiled.
+const std::string& systemCallFilter();
+
+// Installs a compiled filter on the calling thread (the last step of an extension's
+// confinement; with no_new_privs). Irreversible.
+ConfinementResult installSystemCallFilter(std::string_view program);
+
+// installSystemCallFilter(systemCallFilter()).
+ConfinementResult filterSystemCalls();
 
 }  // namespace halyard::host

@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -54,23 +55,44 @@ std::optional<ui::Appearance> appearanceForColorScheme(unsigned value) {
   }
 }
 
+bool themeIsDark(std::string_view theme) {
+  // GTK_THEME names a theme and, after a colon, its variant ("Adwaita:dark"); many themes
+  // also ship their dark form as "<name>-dark".
+  if (const auto colon = theme.find(':'); colon != std::string_view::npos)
+    return theme.substr(colon + 1) == "dark";
+  constexpr std::string_view kSuffix = "-dark";
+  if (theme.size() < kSuffix.size()) return false;
+  const std::string_view tail = theme.substr(theme.size() - kSuffix.size());
+  return std::equal(tail.begin(), tail.end(), kSuffix.begin(),
+                    [](char a, char b) { return g_ascii_tolower(a) == b; });
+}
+
 struct DesktopAppearance::State {
   std::function<void()> changed;
   GObjectHandle<GDBusConnection> bus;
   guint subscription = 0;
   std::optional<ui::Appearance> portal;
   GObject* settings = nullptr;
-  gulong settingsHandler = 0;
+  gulong settingsHandlers[2] = {0, 0};
   ui::Appearance current = ui::Appearance::light;
 
   ui::Appearance compute() const {
     if (portal) return *portal;
-    if (settings != nullptr) {
-      gboolean dark = FALSE;
-      g_object_get(settings, "gtk-application-prefer-dark-theme", &dark, nullptr);
-      return dark ? ui::Appearance::dark : ui::Appearance::light;
+    if (settings == nullptr) return ui::Appearance::light;
+    gboolean dark = FALSE;
+    g_object_get(settings, "gtk-application-prefer-dark-theme", &dark, nullptr);
+    if (dark) return ui::Appearance::dark;
+    // The theme in use: GTK_THEME overrides the setting.
+    std::string theme;
+    if (const char* forced = std::getenv("GTK_THEME"); forced != nullptr && *forced != '\0') {
+      theme = forced;
+    } else {
+      gchar* name = nullptr;
+      g_object_get(settings, "gtk-theme-name", &name, nullptr);
+      theme = name != nullptr ? name : "";
+      g_free(name);
     }
-    return ui::Appearance::light;
+    return themeIsDark(theme) ? ui::Appearance::dark : ui::Appearance::light;
   }
 
   void update() {
@@ -121,7 +143,8 @@ struct DesktopAppearance::State {
 
   ~State() {
     if (subscription != 0) g_dbus_connection_signal_unsubscribe(bus.get(), subscription);
-    if (settingsHandler != 0) g_signal_handler_disconnect(settings, settingsHandler);
+    for (const gulong handler : settingsHandlers)
+      if (handler != 0) g_signal_handler_disconnect(settings, handler);
   }
 };
 
@@ -137,8 +160,10 @@ void DesktopAppearance::followPreferDarkSetting(GObject* settings) {
   State& state = *state_;
   if (state.settings != nullptr || settings == nullptr) return;
   state.settings = settings;
-  state.settingsHandler = connectSignal(settings, "notify::gtk-application-prefer-dark-theme",
-                                        &State::onSetting, &state);
+  state.settingsHandlers[0] = connectSignal(settings, "notify::gtk-application-prefer-dark-theme",
+                                            &State::onSetting, &state);
+  state.settingsHandlers[1] =
+      connectSignal(settings, "notify::gtk-theme-name", &State::onSetting, &state);
   state.current = state.compute();
 }
 

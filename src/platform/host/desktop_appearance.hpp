@@ -3,12 +3,14 @@
 //
 // The desktop portal's `org.freedesktop.appearance color-scheme` setting answers first (read
 // over the session bus, with its SettingChanged signal for changes). Where there is no portal,
-// or it states no preference, GTK's `gtk-application-prefer-dark-theme` setting answers once
-// GTK is in use; light otherwise.
+// or it states no preference, GTK's settings answer once GTK is in use: dark when
+// `gtk-application-prefer-dark-theme` is set or the theme in use is a dark one (GTK_THEME's
+// ":dark" variant, or a theme named "…-dark"); light otherwise.
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "platform/ui/environment.hpp"
 
@@ -19,6 +21,9 @@ namespace halyard::host {
 // The portal's color-scheme value: 0 no preference, 1 prefer dark, 2 prefer light.
 std::optional<ui::Appearance> appearanceForColorScheme(unsigned value);
 
+// Whether a GTK theme name (as GTK_THEME or the gtk-theme-name setting give it) is dark.
+bool themeIsDark(std::string_view theme);
+
 class DesktopAppearance {
  public:
   // `changed` is called on the main context after the appearance has changed.
@@ -27,8 +32,8 @@ class DesktopAppearance {
   DesktopAppearance(const DesktopAppearance&) = delete;
   DesktopAppearance& operator=(const DesktopAppearance&) = delete;
 
-  // Also follows the boolean property "gtk-application-prefer-dark-theme" of `settings` (GTK's
-  // settings object) from now on; `settings` must outlive this object.
+  // Also follows the properties "gtk-application-prefer-dark-theme" and "gtk-theme-name" of
+  // `settings` (GTK's settings object) from now on; `settings` must outlive this object.
   void followPreferDarkSetting(GObject* settings);
 
   ui::Appearance appearance() const;

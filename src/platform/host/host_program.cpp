@@ -8,6 +8,7 @@
 #endif
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -62,26 +63,32 @@ std::string outputFolder(const std::string& output) {
   return folder;
 }
 
-// Confines a one-shot drawing: fonts and time-zone data to read, the pictures' folders to
-// write in. Without Landlock nothing changes (the extensions have said so already).
-void confineDrawing(const std::vector<std::string>& outputs) {
+// Confines a one-shot drawing, before it starts a thread (Landlock confines the calling
+// thread and what it starts afterwards): fonts and time-zone data to read, the pictures'
+// folders to write in, the widget's file for the extensions it forks afterwards (each of them
+// narrows that to itself) and /dev/null, its own /proc entries (to count its threads); no TCP, no
+// signals or abstract sockets beyond itself and its extensions. Without Landlock nothing changes
+// (the host has said so already).
+ConfinementResult confineDrawing(const std::vector<std::string>& outputs,
+                                 const std::optional<std::string>& widgetFile) {
   ::tzset();  // the local time zone, read now
   std::vector<PathGrant> grants;
-  for (auto& folder : render::fontFolders())
+  for (auto& folder : render::fontFolders())  // loads fontconfig's configuration now
     grants.push_back({std::move(folder), PathAccess::read});
-  for (const char* zone : {"/etc/localtime", "/usr/share/zoneinfo"})
+  for (const char* zone : {"/etc/localtime", "/usr/share/zoneinfo", "/usr/share/locale"})
     grants.push_back({zone, PathAccess::read});
-#if defined(__SANITIZE_ADDRESS__)
-  // A leak-checking build checks once now, which reads its suppressions, and again when the
-  // process ends, which reads the process's own /proc entries.
-  __lsan_do_recoverable_leak_check();
   grants.push_back({"/proc/self", PathAccess::read});
+  grants.push_back({"/dev/null", PathAccess::update});  // an extension's standard error
+  if (widgetFile) grants.push_back({*widgetFile, PathAccess::readFile});
+#if defined(__SANITIZE_ADDRESS__)
+  // A leak-checking build checks once now, which reads its suppressions.
+  __lsan_do_recoverable_leak_check();
 #endif
   for (const auto& output : outputs) {
     const std::string folder = std::filesystem::path(output).parent_path().string();
     grants.push_back({folder.empty() ? "." : folder, PathAccess::update});
   }
-  confineTo(grants);
+  return confineTo(grants);
 }
 
 // The program `name` beside this one, else in `folder` (relative to this program's folder
@@ -121,6 +128,30 @@ std::string familyList(const std::vector<WidgetFamily>& families) {
   return out;
 }
 
+std::variant<WidgetFamily, std::string> familyOption(std::string_view name,
+                                                     const std::vector<WidgetFamily>& supported) {
+  for (auto family : supported) {
+    if (familyShortName(family) == name) return family;
+  }
+  return "--family " + std::string(name) +
+         ": not a supported family; use one of: " + familyList(supported);
+}
+
+CLI::Option* addScaleOption(CLI::App& command, double& scale, const std::string& description) {
+  constexpr double kLeast = 0.25, kMost = 8;
+  const auto check = [](std::string& text) -> std::string {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc{} && end == text.data() + text.size() && value >= kLeast &&
+        value <= kMost)
+      return {};
+    return text + " is not a number from 0.25 to 8";
+  };
+  return command.add_option("--scale", scale, description + ", 0.25 to 8")
+      ->check(CLI::Validator(check, "0.25 to 8", "scale"))
+      ->default_str("2");
+}
+
 struct HostProgram::Commands {
   CLI::App app;
   std::vector<std::pair<CLI::App*, Command>> commands;
@@ -145,7 +176,10 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
       starter = std::move(lean);
   }
   for (const auto& widget : local_) {
-    widgets_.push_back(starter.empty() ? widget : isolatedDescriptor(widget, starter));
+    widgets_.push_back(
+        starter.empty() ? widget : isolatedDescriptor(widget, starter, [this](const auto& text) {
+          sayOnce(text);
+        }));
   }
 
   // Extension mode (hidden): answer one request for the first widget, confined.
@@ -162,16 +196,14 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
           err << info_.program << ": " << kExtensionCommand << ": bad request\n";
           return static_cast<int>(kExitUsage);
         }
-        const int status = serveExtension(
-            local_.front(),
-            extension->request == "snapshot" ? ExtensionRequest::snapshot
-                                             : ExtensionRequest::timeline,
-            TimelineProviderContext{*family, extension->preview, familySize(*family)}, out);
-        // The answer is on the pipe: end at once. A confined process can open no file, so
-        // nothing that runs at exit may need one (a leak checker reading /proc, say).
+        // Answers on standard output and ends at once: a confined process can open no file,
+        // so nothing that runs at exit may need one (a leak checker reading /proc, say).
         out.flush();
-        std::fflush(nullptr);
-        ::_exit(status);
+        serveExtension(local_.front(),
+                       extension->request == "snapshot" ? ExtensionRequest::snapshot
+                                                        : ExtensionRequest::timeline,
+                       TimelineProviderContext{*family, extension->preview, familySize(*family)},
+                       STDOUT_FILENO, filterFromHost());
       });
   extensionCommand->group("");
   extensionCommand->add_option("REQUEST", extension->request)
@@ -212,13 +244,14 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   };
   auto request = std::make_shared<Request>();
   auto context = [this, request](std::ostream& err) -> std::optional<TimelineProviderContext> {
-    const auto family = familyFromName(request->family);
-    if (!family || widgets_.empty() || !widgets_.front().supports(*family)) {
-      err << info_.program << ": family " << request->family
-          << " is not supported; supported: " << familyList(widgets_.front().families) << "\n";
+    if (widgets_.empty()) return std::nullopt;
+    const auto family = familyOption(request->family, widgets_.front().families);
+    if (const auto* why = std::get_if<std::string>(&family)) {
+      err << info_.program << ": " << *why << "\n";
       return std::nullopt;
     }
-    return TimelineProviderContext{*family, request->preview, familySize(*family)};
+    const WidgetFamily chosen = std::get<WidgetFamily>(family);
+    return TimelineProviderContext{chosen, request->preview, familySize(chosen)};
   };
   auto addRequestOptions = [request](CLI::App* command) {
     command->add_option("--family", request->family, "Widget family to ask for")
@@ -288,19 +321,19 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   CLI::App* renderCommand = addCommand(
       "render",
       "Ask the widget for a timeline and draw its entry (every supported family unless "
-      "--family says one) to PNG, SVG or PDF",
+      "--family says one) to PNG, SVG or PDF; exit 2 if an output cannot be written, 3 if "
+      "the widget gives no timeline or no font can be found (\"no usable font\")",
       [this, render](std::ostream& out, std::ostream& err) {
         if (widgets_.empty()) return static_cast<int>(kExitFailure);
         const WidgetDescriptor& widget = widgets_.front();
         std::vector<WidgetFamily> families = widget.families;
         if (!render->family.empty()) {
-          const auto family = familyFromName(render->family);
-          if (!family || !widget.supports(*family)) {
-            err << info_.program << ": family " << render->family
-                << " is not supported; supported: " << familyList(widget.families) << "\n";
+          const auto family = familyOption(render->family, widget.families);
+          if (const auto* why = std::get_if<std::string>(&family)) {
+            err << info_.program << ": " << *why << "\n";
             return static_cast<int>(kExitUsage);
           }
-          families = {*family};
+          families = {std::get<WidgetFamily>(family)};
         }
         // Where each picture goes: -o names the file (one family) or a directory.
         const bool intoDirectory = render->output.empty() || isDirectory(render->output);
@@ -314,6 +347,19 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
               << ": unknown image format (use .png, .svg or .pdf)\n";
           return static_cast<int>(kExitUsage);
         }
+        std::vector<std::string> paths;
+        for (auto family : families) {
+          paths.push_back(intoDirectory ? outputFolder(render->output) + "/" + info_.fileStem +
+                                              "-" + std::string(familyShortName(family)) + ".png"
+                                        : render->output);
+        }
+        // Confined while the program still runs one thread, so that every thread it starts
+        // is confined too: from here on it can read fonts, time-zone data and the widget's
+        // file (for the extensions, which narrow that further) and write its pictures.
+        const ConfinementResult confined =
+            confineDrawing(paths, widget.readableFile ? widget.readableFile() : std::nullopt);
+        if (confined.state == Confinement::failed)
+          sayOnce("the drawing could not confine itself: " + confined.detail);
         // Every request first, while the program runs one thread and its extension processes
         // can be forks (text measuring starts threads). While they answer, the placeholder is
         // laid out, which loads the fonts that the entries will need.
@@ -333,10 +379,13 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
         for (auto family : families)
           pending.push_back(requestTimeline(widget, contextFor(family)));
         const render::PangoTextMeasurer measurer;
+        if (auto why = measurer.textContext().unusableReason()) {
+          err << info_.program << ": " << *why << "\n";
+          return static_cast<int>(kExitFailure);
+        }
         layoutWidget(widget.placeholder(contextFor(families.front())).view(),
                      settingsFor(families.front()), measurer);
         std::vector<Timeline<HostEntry>> timelines;
-        std::vector<std::string> paths;
         for (std::size_t i = 0; i < families.size(); ++i) {
           auto timeline = pending[i].wait();
           if (!timeline || timeline->entries.empty()) {
@@ -344,15 +393,11 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
             return static_cast<int>(kExitFailure);
           }
           timelines.push_back(std::move(*timeline));
-          paths.push_back(intoDirectory
-                              ? outputFolder(render->output) + "/" + info_.fileStem + "-" +
-                                    std::string(familyShortName(families[i])) + ".png"
-                              : render->output);
+          // A file the widget refused shows as the placeholder: say why, once.
+          const FileReport& file = pending[i].notes->file;
+          if (file.state == FileReport::State::refused)
+            sayOnce("warning: " + file.path + ": " + file.reason);
         }
-        // Every answer is in: what is left is drawing strings that came from the widget's
-        // file. From here on the process can read fonts and time-zone data and write its
-        // pictures, nothing else.
-        confineDrawing(paths);
         for (std::size_t i = 0; i < families.size(); ++i) {
           const WidgetRenderSettings settings = settingsFor(families[i]);
           const ui::PlacedNode tree =
@@ -370,9 +415,7 @@ HostProgram::HostProgram(HostInfo info, std::vector<WidgetDescriptor> widgets)
   renderCommand->add_option("--appearance", render->appearance, "Light or dark")
       ->check(CLI::IsMember({"light", "dark"}))
       ->default_str("light");
-  renderCommand->add_option("--scale", render->scale, "Pixels per point")
-      ->check(CLI::Range(0.25, 8.0))
-      ->default_str("2");
+  addScaleOption(*renderCommand, render->scale, "Pixels per point");
   renderCommand->add_option("-o,--output", render->output,
                             "Output file (.png, .svg, .pdf) or directory (default: .)");
 
@@ -412,8 +455,14 @@ int HostProgram::handOver(const std::string& name, std::ostream& err) const {
   return kExitFailure;
 }
 
+void HostProgram::sayOnce(const std::string& text) {
+  if (err_ == nullptr || !said_.insert(text).second) return;
+  *err_ << info_.program << ": " << text << "\n";
+}
+
 int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App& app = commands_->app;
+  err_ = &err;
   arguments_.assign(argv, argv + argc);
   try {
     app.parse(argc, argv);
@@ -424,7 +473,13 @@ int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
-    err << info_.program << ": " << e.what() << "\n\n" << app.help();
+    // One line that names what is wrong; --help has the rest.
+    const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
+    if (unknownCommand) {
+      err << info_.program << ": " << argv[1] << ": not a command (see --help)\n";
+    } else {
+      err << info_.program << ": " << e.what() << " (see --help)\n";
+    }
     return kExitUsage;
   }
   for (auto& [command, handler] : commands_->commands) {

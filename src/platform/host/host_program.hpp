@@ -6,14 +6,18 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "platform/host/widget_configuration.hpp"
 
 namespace CLI {
 class App;
-}
+class Option;
+}  // namespace CLI
 
 namespace halyard::host {
 
@@ -67,6 +71,9 @@ class HostProgram {
   // empty when in neither.
   std::string helperProgram(const std::string& name) const;
 
+  // Tells people `text` on the current run's error stream, once per process.
+  void sayOnce(const std::string& text);
+
  private:
   struct Commands;
   HostInfo info_;
@@ -74,9 +81,21 @@ class HostProgram {
   std::vector<WidgetDescriptor> widgets_;  // answering through extension processes
   std::unique_ptr<Commands> commands_;
   std::vector<std::string> arguments_;  // the command line of the current run()
+  std::ostream* err_ = nullptr;         // the current run()'s error stream
+  std::set<std::string> said_;
 };
 
 // The family names a command line accepts, and the widget's supported families as text.
 std::string familyList(const std::vector<WidgetFamily>& families);
+
+// The family that a --family option names, by its short name (the form familyList gives),
+// when it is one of `supported`; else the one-line reason, naming the value and the accepted
+// ones.
+std::variant<WidgetFamily, std::string> familyOption(std::string_view name,
+                                                     const std::vector<WidgetFamily>& supported);
+
+// Adds --scale (pixels per point, 0.25 to 8) to a command; a value outside that or not a
+// number is refused with one line that names it.
+CLI::Option* addScaleOption(CLI::App& command, double& scale, const std::string& description);
 
 }  // namespace halyard::host

@@ -7,9 +7,12 @@
 #include <optional>
 #include <ostream>
 
+#include "platform/host/confinement.hpp"
 #include "platform/host/desktop_appearance.hpp"
 #include "platform/host/desktop_window.hpp"
+#include "platform/host/extension.hpp"
 #include "platform/host/host_program.hpp"
+#include "platform/host/instance_lock.hpp"
 #include "platform/host/run_loop.hpp"
 #include "platform/host/widget_renderer.hpp"
 #include "platform/host/window_state.hpp"
@@ -20,6 +23,9 @@ namespace halyard::host {
 
 namespace {
 
+// How long the running window is given to end when another takes its place.
+constexpr std::chrono::milliseconds kReplacePatience{5000};
+
 struct RunOptions {
   std::string family;
   std::string output;
@@ -28,6 +34,7 @@ struct RunOptions {
   double scale = 2;
   bool desktopType = false;
   bool clickThrough = false;
+  bool replace = false;
   // For tests: another file to watch, and a shorter quiet period for its events.
   std::string watch;
   int debounceMs = 250;
@@ -81,6 +88,38 @@ class ImageTarget {
   bool written_ = false;
 };
 
+// Whether the display or the session bus this process would use is reached over TCP: an X11
+// display with a host name ("host:0", "localhost:10.0" as forwarded by ssh), or a bus address
+// with a TCP transport.
+bool connectionsNeedTcp() {
+  if (const char* display = std::getenv("DISPLAY"); display != nullptr) {
+    const std::string text = display;
+    const auto colon = text.rfind(':');
+    std::string host = colon == std::string::npos ? "" : text.substr(0, colon);
+    if (const auto slash = host.find('/'); slash != std::string::npos)
+      host = host.substr(slash + 1);
+    if (!host.empty() && host != "unix") return true;
+  }
+  if (const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS"); bus != nullptr) {
+    if (std::string(bus).find("tcp:") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// The long-running host never needs TCP, so it gives it up for good, before it starts a
+// thread (Landlock confines the calling thread and the threads and processes it starts
+// afterwards): drawing a string from a hostile answer then cannot reach the network. Not
+// when its display or session bus is reached over TCP; it says so.
+void giveUpTcp(HostProgram& program) {
+  if (connectionsNeedTcp()) {
+    program.sayOnce("the display or the session bus is reached over TCP: TCP stays open");
+    return;
+  }
+  if (threadCount() != 1) return;
+  const ConfinementResult result = confineNetwork();
+  if (result.state == Confinement::failed) program.sayOnce("cannot give up TCP: " + result.detail);
+}
+
 int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out,
               std::ostream& err) {
   const HostInfo& info = program.info();
@@ -98,23 +137,41 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
   // The family: as asked, else (for the window) the one it had last time, else the first
   // supported one.
   const std::string statePath = options.window ? windowStatePath(info.program) : "";
-  std::string familyText = options.family;
-  if (familyText.empty() && options.window) {
-    const std::string remembered = loadWindowState(statePath).family;
-    const auto family = familyFromName(remembered);
-    if (family && widget.supports(*family)) familyText = remembered;
+  std::optional<WidgetFamily> family;
+  if (!options.family.empty()) {
+    const auto named = familyOption(options.family, widget.families);
+    if (const auto* why = std::get_if<std::string>(&named)) return fail(kExitUsage, *why);
+    family = std::get<WidgetFamily>(named);
+  } else if (options.window) {
+    const auto remembered = familyFromName(loadWindowState(statePath).family);
+    if (remembered && widget.supports(*remembered)) family = remembered;
   }
-  std::optional<WidgetFamily> family =
-      familyText.empty() ? std::optional(widget.families.front()) : familyFromName(familyText);
-  if (!family || !widget.supports(*family))
-    return fail(kExitUsage, "family " + familyText +
-                                " is not supported; supported: " + familyList(widget.families));
+  if (!family) family = widget.families.front();
 
   const DesktopWindows* windows = options.window ? desktopWindows() : nullptr;
+  if (!options.window || windows != nullptr) giveUpTcp(program);
+  // One window per user session: two would stand on the same spot and overwrite each
+  // other's state.
+  std::optional<InstanceLock> lock;
   if (options.window) {
     // This program carries no window: the one that does takes over, with the same arguments.
     if (windows == nullptr) return program.handOver(info.windowProgram, err);
     if (auto why = windows->open(info.program)) return fail(kExitFailure, *why);
+    lock.emplace(InstanceLock::pathFor(info.program + "-window"));
+    if (!lock->error().empty()) {
+      err << info.program << ": cannot make sure that only one window runs: " << lock->error()
+          << "\n";
+    } else if (!lock->tryAcquire()) {
+      const auto holder = lock->holder();
+      const std::string who = holder ? " (process " + std::to_string(*holder) + ")" : "";
+      if (!options.replace) {
+        err << info.program << ": the widget's window is already running" << who
+            << "; --replace takes its place\n";
+        return kExitOk;
+      }
+      if (!lock->takeOver(kReplacePatience))
+        return fail(kExitFailure, "the running window" + who + " did not end");
+    }
   }
 
   RunLoopOptions loopOptions;
@@ -129,6 +186,9 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
   RunLoop loop(widget, loopOptions);
 
   const render::PangoTextMeasurer measurer;
+  // Said once; the fonts may yet be installed, and the widget is still asked and kept.
+  if (auto why = measurer.textContext().unusableReason())
+    err << info.program << ": " << *why << "\n";
   std::optional<ImageTarget> image;
   if (!options.output.empty())
     image.emplace(options.output, options.scale, info.textDomain, measurer);
@@ -179,8 +239,10 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
     if (window) window->show(entry);
   });
   loop.onError([&](const std::string& message) { err << info.program << ": " << message << "\n"; });
+  loop.onNotice(
+      [&](const std::string& message) { err << info.program << ": " << message << std::endl; });
 
-  if (!loop.start()) return kExitFailure;
+  if (!loop.start()) return loop.quitRequested() ? kExitOk : kExitFailure;
   // Nothing can be kept up to date in a file that cannot be written.
   if (firstError) return kExitUsage;
   loop.run();
@@ -194,8 +256,8 @@ void addRunCommand(HostProgram& program) {
   CLI::App* command = program.addCommand(
       "run",
       "Keep the widget drawn, in an image file (-o) or a desktop window (--window), asking "
-      "again at each reload date and when the widget's file changes; ends on SIGINT or "
-      "SIGTERM",
+      "again at each reload date and when the widget's file changes; ends on SIGINT, SIGTERM or "
+      "SIGHUP (exit 0). Without a usable font it says so once and keeps going",
       [&program, options](std::ostream& out, std::ostream& err) {
         return runWidget(program, *options, out, err);
       });
@@ -210,14 +272,18 @@ void addRunCommand(HostProgram& program) {
                    "Light, dark, or auto (as the desktop prefers)")
       ->check(CLI::IsMember({"auto", "light", "dark"}))
       ->default_str("auto");
-  command->add_option("--scale", options->scale, "Pixels per point of the image file")
-      ->check(CLI::Range(0.25, 8.0))
-      ->default_str("2");
+  addScaleOption(*command, options->scale, "Pixels per point of the image file");
   command->add_flag("--desktop-type", options->desktopType,
                     "X11: give the window the desktop type (may clash with a file manager's "
                     "desktop)");
   command->add_flag("--click-through", options->clickThrough,
-                    "The window lets every click through (and has no menu)");
+                    "The window lets every click through, so it has no menu: end it with "
+                    "`kill` (SIGTERM), or start `run --window --replace` and quit that one "
+                    "from its menu");
+  command->add_flag("--replace", options->replace,
+                    "One window runs per user: end the one running (SIGTERM) and take its "
+                    "place; without it a second window says the first one's process id and "
+                    "exits 0");
   command->add_option("--watch", options->watch, "Watch this file instead of the widget's")
       ->group("");
   command

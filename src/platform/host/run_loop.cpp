@@ -38,6 +38,7 @@ struct RunLoop::State {
   RunLoopOptions options;
   std::function<void(const HostEntry&)> entryHandler;
   std::function<void(const std::string&)> errorHandler;
+  std::function<void(const std::string&)> noticeHandler;
 
   std::optional<Timeline<HostEntry>> timeline;
   std::size_t shown = 0;
@@ -49,37 +50,62 @@ struct RunLoop::State {
 
   GMainLoop* loop = nullptr;
   bool quitting = false;
-  guint signalSources[2] = {0, 0};
+  guint signalSources[3] = {0, 0, 0};
 
   // The request under way: its answer is taken when its descriptor says it is there (or at
   // the extension's time limit), while the main loop goes on drawing and watching.
   PendingTimeline pending;
+  bool pendingForFileChange = false;
   guint readySource = 0;
   guint pendingTimeout = 0;
+  bool lastAnswered = false;
+  // The refusal of the widget's file last told, while it stands.
+  std::optional<std::string> refusal;
 
-  // Asks for a timeline, dropping one still under way. With `wait`, or from a widget that
-  // answers at once, the answer is taken before returning: whether it came is returned.
-  bool request(bool wait = false) {
+  // Asks for a timeline, dropping one still under way. From a widget that answers at once,
+  // the answer is taken before returning; otherwise it is taken as it arrives, in pieces,
+  // by the main loop. `fileChanged`: asked because the widget's file changed (or at the start):
+  // a refusal is told again.
+  void request(bool fileChanged = false) {
     ++requests;
     lastRequest = options.clock();
     cancelPending();
     const DisplaySize size = familySize(options.family);
     pending = requestTimeline(widget, TimelineProviderContext{options.family, false, size});
-    if (wait || pending.readyFd < 0) return answered();
+    pendingForFileChange = fileChanged;
+    if (pending.readyFd < 0) {
+      answered();
+      return;
+    }
     readySource = g_unix_fd_add(pending.readyFd, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR),
                                 &State::onReady, this);
-    pendingTimeout = addTimeout(kExtensionTimeout, [this] {
+    pendingTimeout = addTimeout(kExtensionTimeout + milliseconds(100), [this] {
       pendingTimeout = 0;
       answered();
     });
-    return true;
   }
 
   static gboolean onReady(gint, GIOCondition, gpointer data) {
     auto* self = static_cast<State*>(data);
+    if (self->pending.progress && !self->pending.progress()) return G_SOURCE_CONTINUE;
     self->readySource = 0;
     self->answered();
     return G_SOURCE_REMOVE;
+  }
+
+  // Tells a refusal of the widget's file once per change of the file (and when it changes),
+  // not on every reload; and once when the file is read again.
+  void tell(const AnswerNotes& notes, bool fileChanged) {
+    if (!noticeHandler) return;
+    const FileReport& file = notes.file;
+    if (file.state == FileReport::State::refused) {
+      if (fileChanged || refusal != file.reason)
+        noticeHandler("warning: " + file.path + ": " + file.reason);
+      refusal = file.reason;
+    } else if (file.state == FileReport::State::read && refusal) {
+      noticeHandler(file.path + ": read again");
+      refusal.reset();
+    }
   }
 
   void cancelPending() {
@@ -90,9 +116,12 @@ struct RunLoop::State {
 
   bool answered() {
     auto wait = std::move(pending.wait);
+    auto notes = pending.notes;
     cancelPending();
     auto answer = wait ? wait() : std::nullopt;
-    if (!answer || answer->entries.empty()) {
+    lastAnswered = answer && !answer->entries.empty();
+    if (notes) tell(*notes, pendingForFileChange);
+    if (!lastAnswered) {
       if (errorHandler) errorHandler("the widget gave no timeline");
       // Asked again after the shortest reload interval, or when the file changes.
       scheduleAt(lastRequest);
@@ -183,9 +212,11 @@ RunLoop::RunLoop(WidgetDescriptor widget, RunLoopOptions options)
   state_->widget = std::move(widget);
   state_->options = std::move(options);
   if (!state_->options.clock) state_->options.clock = systemNow;
-  // From now on the two signals end the loop instead of the process.
+  // From now on these signals end the loop instead of the process (SIGHUP: the terminal or
+  // the session that started it went away).
   state_->signalSources[0] = g_unix_signal_add(SIGINT, &State::onSignal, state_.get());
   state_->signalSources[1] = g_unix_signal_add(SIGTERM, &State::onSignal, state_.get());
+  state_->signalSources[2] = g_unix_signal_add(SIGHUP, &State::onSignal, state_.get());
 }
 
 RunLoop::~RunLoop() = default;
@@ -198,13 +229,21 @@ void RunLoop::onError(std::function<void(const std::string&)> handler) {
   state_->errorHandler = std::move(handler);
 }
 
+void RunLoop::onNotice(std::function<void(const std::string&)> handler) {
+  state_->noticeHandler = std::move(handler);
+}
+
 bool RunLoop::start() {
   State& state = *state_;
   if (!state.options.watchedPath.empty() && !state.watch) {
     state.watch = std::make_unique<FileWatch>(state.options.watchedPath, state.options.debounce,
-                                              [&state] { state.request(); });
+                                              [&state] { state.request(true); });
   }
-  return state.request(true);
+  // The first answer is waited for, while signals and the file's changes are still heard.
+  state.request(true);
+  while (state.pending.wait && !state.quitting)
+    g_main_context_iteration(nullptr, TRUE);
+  return state.lastAnswered;
 }
 
 void RunLoop::reload() {

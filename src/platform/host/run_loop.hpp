@@ -4,10 +4,10 @@
 // It asks the widget for a timeline at once, then again when the timeline's reload policy
 // says (at the `after` date, after the last entry's date for `atEnd`, never for `never`), and
 // soon after the watched file changes. Between requests it shows each entry of the timeline
-// from its date on. It holds no timer but those: nothing is polled. SIGINT and SIGTERM end
-// `run` cleanly. Only the first answer is waited for; later ones arrive through the main loop
-// (the descriptor of a widget answering from an extension process says when), which goes on
-// drawing meanwhile.
+// from its date on. It holds no timer but those: nothing is polled. SIGINT, SIGTERM and SIGHUP end
+// `run` cleanly. Answers arrive through the main loop, in pieces as an extension writes them
+// (the descriptor of a widget answering from an extension process says when), so that the
+// loop goes on drawing, and hears signals, meanwhile; also while it waits for the first.
 
 #include <chrono>
 #include <cstddef>
@@ -50,9 +50,12 @@ class RunLoop {
   void onEntry(std::function<void(const HostEntry&)> handler);
   // Called with a message when the widget gives no timeline; the loop keeps its entry.
   void onError(std::function<void(const std::string&)> handler);
+  // Called with what people should be told about the widget's file: why it was refused (once
+  // per change of the file, or when the reason changes), and that it is read again.
+  void onNotice(std::function<void(const std::string&)> handler);
 
-  // Asks for the first timeline, waits for it and starts watching; false when the widget gave
-  // none.
+  // Asks for the first timeline, waits for it (SIGINT and SIGTERM still end the wait) and
+  // starts watching; false when the widget gave none or the wait was ended.
   bool start();
   // Asks for a new timeline now (dropping a request still under way).
   void reload();
@@ -65,7 +68,7 @@ class RunLoop {
   // How many timelines the loop has asked for.
   std::size_t timelineRequests() const;
 
-  // Runs the default GLib main loop until quit(), SIGINT or SIGTERM.
+  // Runs the default GLib main loop until quit(), SIGINT, SIGTERM or SIGHUP.
   void run();
   void quit();
   bool quitRequested() const;

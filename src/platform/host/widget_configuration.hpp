@@ -3,6 +3,7 @@
 // name, a description and the families it supports. The host keeps every widget in one
 // type-erased form, WidgetDescriptor, so that it never needs to know the widget's entry type.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,13 +46,36 @@ nlohmann::ordered_json reloadPolicyJson(const TimelineReloadPolicy& policy, Date
   return {{"after", dateJson(*policy.date())}};
 }
 
+// What became of a widget's file when the widget last read it.
+struct FileReport {
+  enum class State { unknown, read, missing, refused } state = State::unknown;
+  std::string path;
+  std::string reason;  // why it was refused: where, what was expected, what was found
+};
+
+// What came beside an answer: how the widget found its file, and what the host should say
+// once (a confinement step that failed or was not available).
+struct AnswerNotes {
+  FileReport file;
+  std::vector<std::string> notices;
+};
+
 // A timeline request under way.
 struct PendingTimeline {
+  using Wait = std::function<std::optional<Timeline<HostEntry>>()>;
+  PendingTimeline(Wait waitForAnswer = nullptr, int ready = -1)
+      : wait(std::move(waitForAnswer)), readyFd(ready) {}
+
   // Waits for the answer and returns it; call once.
-  std::function<std::optional<Timeline<HostEntry>>()> wait;
-  // Becomes readable (or hung up) when the answer is there, so that a main loop can wait for
-  // it without blocking; -1 when `wait` answers at once.
+  Wait wait;
+  // Becomes readable (or hung up) when more of the answer is there, so that a main loop can
+  // wait for it without blocking; -1 when `wait` answers at once.
   int readyFd = -1;
+  // Takes what has arrived without blocking: true once the answer is whole (or has failed),
+  // when `wait` returns at once. Null when `wait` answers at once.
+  std::function<bool()> progress;
+  // Filled in by `wait`.
+  std::shared_ptr<AnswerNotes> notes = std::make_shared<AnswerNotes>();
 };
 
 struct WidgetDescriptor {
@@ -69,6 +93,16 @@ struct WidgetDescriptor {
   // The one file the widget's provider reads, if any: an extension process answering for the
   // widget may read it and nothing else.
   std::function<std::optional<std::string>()> readableFile;
+  // The largest such file the widget reads (0: no limit of its own). An extension refuses a
+  // larger one unread, and the host takes no answer much larger than that.
+  std::uint64_t readableFileLimit = 0;
+  // Has the widget read its file from this descriptor, opened (and granted) by the extension
+  // process, instead of opening the path itself; -1: there is no file. Null: the widget
+  // opens the path (which then must be the granted file).
+  std::function<void(int fd)> readFileFrom;
+  // How the widget found its file at its last reading in this process (state unknown when it
+  // cannot say).
+  std::function<FileReport()> fileReport;
   // Rebuilds an entry from its wire form (with the date the host read alongside it); nothing
   // when the widget gives no wire form or the form is not one of its entries.
   std::function<std::optional<HostEntry>(Date, const nlohmann::ordered_json&)> entryFromWire;
@@ -128,10 +162,17 @@ class StaticConfiguration {
     copy.fromWire_ = std::move(read);
     return copy;
   }
-  // The one file the provider reads.
-  StaticConfiguration readableFile(std::function<std::optional<std::string>()> path) const {
+  // The one file the provider reads; optionally its size limit, how the provider reads it
+  // from a descriptor opened for it, and how it found the file last time.
+  StaticConfiguration readableFile(std::function<std::optional<std::string>()> path,
+                                   std::uint64_t limit = 0,
+                                   std::function<void(int)> readFrom = nullptr,
+                                   std::function<FileReport()> report = nullptr) const {
     StaticConfiguration copy = *this;
     copy.readableFile_ = std::move(path);
+    copy.readableFileLimit_ = limit;
+    copy.readFileFrom_ = std::move(readFrom);
+    copy.fileReport_ = std::move(report);
     return copy;
   }
 
@@ -170,6 +211,9 @@ class StaticConfiguration {
     };
     out.readableFile = readableFile_;
     if (!out.readableFile) out.readableFile = [] { return std::optional<std::string>(); };
+    out.readableFileLimit = readableFileLimit_;
+    out.readFileFrom = readFileFrom_;
+    out.fileReport = fileReport_;
     out.entryFromWire = [self](Date date,
                                const nlohmann::ordered_json& wire) -> std::optional<HostEntry> {
       if (!self->fromWire_) return std::nullopt;
@@ -205,6 +249,9 @@ class StaticConfiguration {
   EntryJson toWire_;
   EntryFromWire fromWire_;
   std::function<std::optional<std::string>()> readableFile_;
+  std::uint64_t readableFileLimit_ = 0;
+  std::function<void(int)> readFileFrom_;
+  std::function<FileReport()> fileReport_;
 };
 
 // The widgets of a bundle, in the order the bundle declares them.

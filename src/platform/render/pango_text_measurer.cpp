@@ -242,6 +242,20 @@ SetText TextContext::set(const ui::TextSpec& spec, std::optional<double> width) 
   return {std::move(layout), std::move(measurement)};
 }
 
+std::optional<std::string> TextContext::unusableReason() const {
+  // Digits are in every font: a context that cannot set them has no font at all.
+  ui::TextSpec digit;
+  digit.text = "0";
+  const LayoutPtr layout = plainLayout(digit, digit.text);
+  PangoRectangle logical{};
+  pango_layout_get_extents(layout.get(), nullptr, &logical);
+  if (pango_layout_get_unknown_glyphs_count(layout.get()) == 0 && logical.height > 0 &&
+      logical.y > -logical.height && logical.y < logical.height)
+    return std::nullopt;
+  return "no usable font: text cannot be set (fontconfig finds no font for " +
+         std::string(kFontFamilies) + "; install one, such as fonts-inter)";
+}
+
 std::vector<std::string> fontFolders() {
   std::vector<std::string> folders;
   FcConfig* config = FcConfigGetCurrent();

@@ -46,6 +46,9 @@ class TextContext {
 
   PangoContext* pangoContext() const { return context_.get(); }
 
+  // Why no text can be set at all (no font found); nothing when text can be set.
+  std::optional<std::string> unusableReason() const;
+
  private:
   LayoutPtr plainLayout(const ui::TextSpec& spec, const std::string& text) const;
 

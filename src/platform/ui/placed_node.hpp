@@ -51,15 +51,29 @@ struct PlacedSector {
   Fill fill;
 };
 
+// How an accessibility element treats the elements inside it: their labels joined into its
+// own (combine), left out (ignore), or kept as its children (contain).
+enum class AccessibilityChildBehavior { combine, ignore, contain };
+
+// What the accessibility modifiers said about a node (see accessibility.hpp).
+struct PlacedAccessibility {
+  std::optional<std::string> label{};
+  std::optional<AccessibilityChildBehavior> children{};
+  bool hidden = false;
+  bool heading = false;
+  bool operator==(const PlacedAccessibility&) const = default;
+};
+
 struct PlacedNode {
-  std::string kind;      // the vocabulary's name: "VStack", "Text", "Capsule", "SectorMark", ...
-  Rect frame;            // widget coordinates, points
-  double opacity = 1;    // this node's own opacity; the renderer multiplies it down the tree
-  bool clips = false;    // children are clipped to this frame
+  std::string kind;    // the vocabulary's name: "VStack", "Text", "Capsule", "SectorMark", ...
+  Rect frame;          // widget coordinates, points
+  double opacity = 1;  // this node's own opacity; the renderer multiplies it down the tree
+  bool clips = false;  // children are clipped to this frame
   std::optional<PlacedText> text;
   std::optional<PlacedSymbol> symbol;
   std::optional<PlacedShape> shape;
   std::optional<PlacedSector> sector;
+  std::optional<PlacedAccessibility> accessibility;
   std::vector<PlacedNode> children;
 };
 

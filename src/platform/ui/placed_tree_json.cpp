@@ -5,9 +5,10 @@
 #include <numbers>
 
 namespace halyard::ui {
-namespace {
 
 using nlohmann::ordered_json;
+
+namespace {
 
 // JSON has no NaN or infinity; the tree should hold none, but a dump must stay valid.
 double number(double value) {
@@ -16,6 +17,13 @@ double number(double value) {
 
 double degrees(double radians) {
   return number(radians * 180 / std::numbers::pi);
+}
+
+ordered_json frameJson(const Rect& frame) {
+  return {{"x", number(frame.x)},
+          {"y", number(frame.y)},
+          {"width", number(frame.width)},
+          {"height", number(frame.height)}};
 }
 
 ordered_json fillJson(const Fill& fill) {
@@ -36,6 +44,18 @@ const char* truncationName(TruncationMode mode) {
   return "tail";
 }
 
+const char* childBehaviorName(AccessibilityChildBehavior behavior) {
+  switch (behavior) {
+    case AccessibilityChildBehavior::combine:
+      return "combine";
+    case AccessibilityChildBehavior::ignore:
+      return "ignore";
+    case AccessibilityChildBehavior::contain:
+      return "contain";
+  }
+  return "combine";
+}
+
 const char* shapeName(ShapeKind shape) {
   switch (shape) {
     case ShapeKind::capsule:
@@ -53,10 +73,7 @@ const char* shapeName(ShapeKind shape) {
 ordered_json toJson(const PlacedNode& node) {
   ordered_json json;
   json["kind"] = node.kind;
-  json["frame"] = {{"x", number(node.frame.x)},
-                   {"y", number(node.frame.y)},
-                   {"width", number(node.frame.width)},
-                   {"height", number(node.frame.height)}};
+  json["frame"] = frameJson(node.frame);
   if (node.opacity != 1) json["opacity"] = number(node.opacity);
   if (node.clips) json["clips"] = true;
   if (node.text) {
@@ -92,10 +109,38 @@ ordered_json toJson(const PlacedNode& node) {
     json["outerRadius"] = number(sector.outerRadius);
     json["fill"] = fillJson(sector.fill);
   }
+  if (node.accessibility) {
+    const PlacedAccessibility& traits = *node.accessibility;
+    ordered_json accessibility = ordered_json::object();
+    if (traits.label) accessibility["label"] = *traits.label;
+    if (traits.children) accessibility["children"] = childBehaviorName(*traits.children);
+    if (traits.hidden) accessibility["hidden"] = true;
+    if (traits.heading) accessibility["heading"] = true;
+    json["accessibility"] = std::move(accessibility);
+  }
   ordered_json children = ordered_json::array();
   for (const PlacedNode& child : node.children)
     children.push_back(toJson(child));
   json["children"] = std::move(children);
+  return json;
+}
+
+ordered_json toJson(const std::vector<AccessibilityElement>& elements) {
+  ordered_json list = ordered_json::array();
+  for (const AccessibilityElement& element : elements) {
+    ordered_json json;
+    json["role"] = roleName(element.role);
+    json["label"] = element.label;
+    json["frame"] = frameJson(element.frame);
+    if (element.role == AccessibilityRole::group) json["children"] = toJson(element.children);
+    list.push_back(std::move(json));
+  }
+  return list;
+}
+
+ordered_json layoutJson(const PlacedNode& root) {
+  ordered_json json = toJson(root);
+  json["accessibilityTree"] = toJson(accessibilityTree(root));
   return json;
 }
 

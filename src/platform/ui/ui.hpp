@@ -1,6 +1,7 @@
 #pragma once
 // The whole view vocabulary in one include, for view code.
 
+#include "platform/ui/accessibility.hpp"
 #include "platform/ui/alignment.hpp"
 #include "platform/ui/chart.hpp"
 #include "platform/ui/color.hpp"

@@ -584,8 +584,7 @@ View::View(std::shared_ptr<const detail::Node> node) : node_(std::move(node)) {
   if (!node_) node_ = EmptyView().node_;
 }
 
-template <class Wrap>
-View View::modified(const Wrap& wrap) const {
+View View::modified(const std::function<View(const View&)>& wrap) const {
   if (node_->isEmpty()) return *this;
   if (const detail::RowSource* rows = node_->rowSource()) {
     // Each row is modified when it is made.

@@ -14,6 +14,7 @@
 #include "platform/ui/color.hpp"
 #include "platform/ui/environment.hpp"
 #include "platform/ui/font.hpp"
+#include "platform/ui/placed_node.hpp"
 #include "platform/ui/text_measurer.hpp"
 
 namespace halyard::ui {
@@ -92,12 +93,21 @@ class View {
   // padding lies between the content and the container's edges.
   View containerBackground(StyleName style) const;
 
+  // Accessibility (accessibility.hpp). A label makes this view one element read as the label;
+  // accessibilityElement makes it one element over what it holds; a hidden view and all it
+  // holds are not read; a heading is announced as one (section titles). The innermost label
+  // and child behaviour win.
+  View accessibilityLabel(std::string label) const;
+  View accessibilityElement(AccessibilityChildBehavior children) const;
+  View accessibilityHidden(bool hidden = true) const;
+  View accessibilityHeading() const;
+
   const detail::Node& node() const { return *node_; }
 
  private:
-  // `wrap` applied to this view, or to each member of a group.
-  template <class Wrap>
-  View modified(const Wrap& wrap) const;
+  // `wrap` applied to this view, or to each member of a group (to the rows of a lazy group as
+  // they are made).
+  View modified(const std::function<View(const View&)>& wrap) const;
   // This view under `settings`; merges with settings directly around it.
   View inherited(const detail::InheritedSettings& settings) const&;
   View inherited(const detail::InheritedSettings& settings) &&;

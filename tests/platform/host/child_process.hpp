@@ -26,10 +26,13 @@ namespace halyard::testing {
 class ChildProcess {
  public:
   // Starts `argv` with the environment plus `env` (an empty value removes a variable), its
-  // standard output and error into the named files, standard input from /dev/null.
+  // standard output and error into the named files, standard input from /dev/null, and
+  // `inheritFd` as its descriptor 3. With `ownGroup` it leads a process group of its own,
+  // which is killed whole when this ends (servers leave helpers behind).
   ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                const std::string& outPath, const std::string& errPath,
-               std::optional<int> inheritFd = std::nullopt) {
+               std::optional<int> inheritFd = std::nullopt, bool ownGroup = false)
+      : ownGroup_(ownGroup) {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
@@ -64,7 +67,15 @@ class ChildProcess {
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     if (inheritFd) posix_spawn_file_actions_adddup2(&actions, *inheritFd, 3);
-    if (::posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+      posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    if (::posix_spawnp(&pid_, argp[0], &actions, &attributes, argp.data(), envp.data()) != 0)
+      pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
   }
 
@@ -72,11 +83,15 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   ~ChildProcess() {
+    if (ownGroup_ && pid_ > 0) ::kill(-pid_, SIGKILL);
     if (running()) {
       ::kill(pid_, SIGKILL);
       int status = 0;
       ::waitpid(pid_, &status, 0);
     }
+    // Until the last of the group is gone: a server's display number or socket is free
+    // only then, and the next test may want it.
+    if (ownGroup_ && pid_ > 0) eventuallyGone(-pid_);
   }
 
   bool started() const { return pid_ > 0; }
@@ -107,6 +122,12 @@ class ChildProcess {
   }
 
  private:
+  static void eventuallyGone(pid_t group) {
+    for (int tries = 0; tries < 250 && ::kill(group, 0) == 0; ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+
+  bool ownGroup_ = false;
   pid_t pid_ = -1;
   bool exited_ = false;
   int status_ = 0;
@@ -126,8 +147,24 @@ inline bool executableExists(const std::string& path) {
   return ::access(path.c_str(), X_OK) == 0;
 }
 
+// Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
+inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
+  const std::string line = "timeout " + std::to_string(timeout) + " " + command;
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return out;
+}
+
 // A private X server on a display number of its own choosing; `display()` is empty when it
-// could not be started (no Xvfb on this machine).
+// could not be started (no Xvfb on this machine). It never resets (by default an X server
+// starts afresh whenever its last client leaves, refusing clients meanwhile).
 class XvfbServer {
  public:
   explicit XvfbServer(const std::string& logPath) {
@@ -135,7 +172,7 @@ class XvfbServer {
     int fds[2];
     if (::pipe(fds) != 0) return;
     server_.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0",
-                                             "1024x768x24", "-nolisten", "tcp"},
+                                             "1024x768x24", "-nolisten", "tcp", "-noreset"},
                     std::map<std::string, std::string>{}, "/dev/null", logPath, fds[1]);
     ::close(fds[1]);
     // Xvfb writes its display number to the descriptor once it accepts clients.
@@ -154,7 +191,14 @@ class XvfbServer {
     ::close(fds[0]);
     while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
       number.pop_back();
-    if (!number.empty()) display_ = ":" + number;
+    if (number.empty()) return;
+    // Ready once it answers a client.
+    if (eventually(
+            [&] {
+              return commandOutput("xprop -display :" + number + " -root -len 0", 5).has_value();
+            },
+            std::chrono::seconds(10)))
+      display_ = ":" + number;
   }
 
   ~XvfbServer() {
@@ -168,20 +212,5 @@ class XvfbServer {
   std::optional<ChildProcess> server_;
   std::string display_;
 };
-
-// Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
-inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
-  const std::string line = "timeout " + std::to_string(timeout) + " " + command;
-  FILE* pipe = ::popen(line.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string out;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    out.append(buffer, got);
-  const int status = ::pclose(pipe);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return out;
-}
 
 }  // namespace halyard::testing

@@ -151,5 +151,12 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+TEST(DesktopAppearance, KnowsADarkThemeByItsName) {
+  for (const char* dark : {"Adwaita:dark", "Adwaita-dark", "Arc-Dark", "x:dark"})
+    EXPECT_TRUE(themeIsDark(dark)) << dark;
+  for (const char* light : {"", "Adwaita", "Adwaita:light", "dark:light", "Darkly", "-dar"})
+    EXPECT_FALSE(themeIsDark(light)) << light;
+}
+
 }  // namespace
 }  // namespace halyard::host

@@ -1,17 +1,61 @@
 // Requests answered by extension processes: forked while the host runs one thread, started
-// from the program's executable otherwise; either way with the provider's own answer.
+// from the program's executable otherwise; either way with the provider's own answer. And
+// the host trusts no answer: stand-in extensions that answer too deep, too much, forever,
+// slowly, or through a grandchild that holds the pipe, give the placeholder (or their
+// answer) promptly.
+#include <glib.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <future>
 #include <thread>
 
+#include "platform/host/child_process.hpp"
 #include "platform/host/extension.hpp"
+#include "platform/host/glib_support.hpp"
+#include "platform/host/run_loop.hpp"
 #include "stub_widget.hpp"
 #include "test_support.hpp"
 
 namespace halyard::testing {
 namespace {
+
+using namespace std::chrono_literals;
+
+const host::TimelineProviderContext kContext{host::WidgetFamily::systemMedium, false,
+                                             host::familySize(host::WidgetFamily::systemMedium)};
+
+// Keeps a second thread alive, so that extensions are started rather than forked.
+class SecondThread {
+ public:
+  SecondThread() : thread_([done = stop_.get_future()] { done.wait(); }) {}
+  ~SecondThread() {
+    stop_.set_value();
+    thread_.join();
+  }
+
+ private:
+  std::promise<void> stop_;
+  std::thread thread_;
+};
+
+// Whether process `pid` has ended (a zombie counts: it only waits for its reaper).
+bool eventuallyGone(pid_t pid) {
+  return eventually(
+      [pid] {
+        const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+        const auto close = stat.rfind(')');
+        return close == std::string::npos || stat.substr(close + 2, 1) == "Z";
+      },
+      5s);
+}
+
+std::string shownText(const std::optional<host::Timeline<host::HostEntry>>& timeline) {
+  return timeline ? timeline->entries.front().json().value("text", "") : "";
+}
 
 TEST(Extensions, AnswerAsTheProviderWhetherForkedOrStarted) {
   TempDir dir;
@@ -21,24 +65,75 @@ TEST(Extensions, AnswerAsTheProviderWhetherForkedOrStarted) {
   ::setenv("STUB_WIDGET_FILE", file.c_str(), 1);
   const host::WidgetDescriptor widget =
       host::isolatedDescriptor(stubWidget(stubOptions(file)), STUB_HOST_BINARY);
-  const host::TimelineProviderContext context{host::WidgetFamily::systemMedium, false,
-                                              host::familySize(host::WidgetFamily::systemMedium)};
-  const auto shown = [&] {
-    const auto timeline = widget.timeline(context);
-    return timeline ? timeline->entries.front().json().value("text", "") : "";
-  };
   const bool forks = host::threadCount() == 1;
-  EXPECT_EQ(shown(), "hola");
-
-  std::promise<void> stop;
-  std::thread other([done = stop.get_future()] { done.wait(); });
-  EXPECT_GT(host::threadCount(), 1u);
-  writeFile(file, "adiós");
-  EXPECT_EQ(shown(), "adiós");
-  stop.set_value();
-  other.join();
+  EXPECT_EQ(shownText(widget.timeline(kContext)), "hola");
+  {
+    SecondThread other;
+    writeFile(file, "adiós");
+    EXPECT_EQ(shownText(widget.timeline(kContext)), "adiós");
+  }
   ::unsetenv("STUB_WIDGET_FILE");
   if (!forks) GTEST_SKIP() << "threads were running already: the forked path went untested";
+}
+
+constexpr const char* kValidAnswer =
+    R"({"entries":[{"date":0,"entry":{"text":"hola"}}],"policy":{"never":true}})";
+
+TEST(Extensions, HostileAnswersGiveThePlaceholderPromptly) {
+  TempDir dir;
+  struct Case {
+    const char* what;
+    std::string script;
+    std::string shown;
+  };
+  const std::string answer = std::string("printf '%s' '") + kValidAnswer + "'";
+  const Case cases[] = {
+      {"valid", answer, "hola"},
+      {"nested 100 000 deep", "printf '{\"entries\":'; head -c 100000 /dev/zero | tr '\\0' '['",
+       "placeholder"},
+      {"larger than the bound",
+       "printf '{\"entries\":[{\"date\":0,\"entry\":{\"text\":\"'; head -c 40000000 /dev/zero | "
+       "tr '\\0' a; printf '\"}}],\"policy\":{\"never\":true}}'",
+       "placeholder"},
+      {"endless", "exec yes", "placeholder"},
+      {"slow", "while :; do printf ' '; sleep 0.2; done", "placeholder"},
+      {"not JSON", "printf '{\"entries\":[}'", "placeholder"},
+      {"a failing extension", answer + "; exit 3", "placeholder"},
+      {"held open by a grandchild",
+       answer + "; sleep 30 & echo $! > '" + dir.file("grandchild") + "'", "hola"},
+  };
+  SecondThread other;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string script = dir.file("extension.sh");
+    writeFile(script, "#!/bin/sh\n" + c.script + "\n");
+    ::chmod(script.c_str(), 0755);
+    const host::WidgetDescriptor widget =
+        host::isolatedDescriptor(stubWidget(stubOptions()), script, nullptr, 1500ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(shownText(widget.timeline(kContext)), c.shown);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  }
+  // The grandchild went with its extension's process group.
+  const pid_t grandchild = std::atoi(readFile(dir.file("grandchild")).c_str());
+  ASSERT_GT(grandchild, 0);
+  EXPECT_TRUE(eventuallyGone(grandchild));
+}
+
+// While an answer trickles in, the run loop goes on and hears SIGTERM at once.
+TEST(Extensions, SigtermEndsTheWaitForASlowAnswer) {
+  TempDir dir;
+  const std::string script = dir.file("extension.sh");
+  writeFile(script, "#!/bin/sh\nwhile :; do printf ' '; sleep 0.1; done\n");
+  ::chmod(script.c_str(), 0755);
+  SecondThread other;
+  host::RunLoop loop(host::isolatedDescriptor(stubWidget(stubOptions()), script),
+                     host::RunLoopOptions{});
+  host::addTimeout(300ms, [] { std::raise(SIGTERM); });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(loop.start());
+  EXPECT_TRUE(loop.quitRequested());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1300ms);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // window's remembered state and texts. Every wait is bounded.
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <limits>
 
 #include "platform/host/desktop_appearance.hpp"
 #include "platform/host/desktop_window.hpp"
@@ -282,8 +284,8 @@ TEST(RunLoop, AWidgetWithoutATimelineIsReported) {
   EXPECT_EQ(loop.currentEntry(), nullptr);
 }
 
-TEST(RunLoop, SigtermAndSigintEndRun) {
-  for (int signal : {SIGTERM, SIGINT}) {
+TEST(RunLoop, SigtermSigintAndSighupEndRun) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     RunLoop loop(testing::stubWidget(testing::stubOptions()), fastOptions());
     ASSERT_TRUE(loop.start());
     bool rescued = false;
@@ -326,6 +328,47 @@ TEST(WindowState, RemembersWhatItWasGivenAndDefaultsTheRest) {
   const auto error = saveWindowState(dir.file("file/window.ini"), state);
   ASSERT_TRUE(error.has_value());
   EXPECT_NE(error->find(dir.file("file/window.ini")), std::string::npos) << *error;
+}
+
+// Whatever stands where the state file belongs, the start goes on with the defaults: a FIFO
+// (no writer: opening it must not block), a folder, a file far too big, text that is no key
+// file, numbers past int.
+TEST(WindowState, AnythingButASmallKeyFileGivesTheDefaults) {
+  TempDir dir;
+  const std::string fifo = dir.file("fifo.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directories(dir.file("folder.ini"));
+  testing::writeFile(dir.file("big.ini"), "[window]\nx=1\n" + std::string(1 << 20, '#'));
+  testing::writeFile(dir.file("junk.ini"), std::string("\x00\xff[window\n=\n", 13));
+  testing::writeFile(dir.file("huge.ini"),
+                     "[window]\nx=99999999999999999999\nmargin-x=-5000\nmargin-y=2147483648\n");
+  for (const char* name : {"fifo.ini", "folder.ini", "big.ini", "junk.ini", "huge.ini"})
+    EXPECT_EQ(loadWindowState(dir.file(name)), WindowState{}) << name;
+}
+
+// Remembered positions and margins, however far off, put the whole window on the screen.
+TEST(WindowState, PositionsAndMarginsAreKeptOnTheScreen) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  const ScreenArea area{0, 30, 1024, 738};  // below a 30-pixel panel
+  struct Case {
+    long long x, y;
+    WindowPosition expected;
+  } cases[] = {
+      {100, 200, {100, 200}},   {-5000, -5000, {0, 30}}, {5000, 5000, {660, 598}},
+      {kMax, kMax, {660, 598}}, {kMin, kMin, {0, 30}},   {1000, 10, {660, 30}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(clampToArea(c.x, c.y, 364, 170, area), c.expected) << c.x << "," << c.y;
+  // A window larger than the area stands at its top-left corner.
+  EXPECT_EQ(clampToArea(50, 50, 2000, 2000, area), (WindowPosition{0, 30}));
+  EXPECT_EQ(clampToArea(kMax, kMin, 364, 170, ScreenArea{kMax - 100, kMax - 100, 100, 100}),
+            (WindowPosition{kMax - 100, kMax - 100}));
+
+  EXPECT_EQ(clampMargin(24, 364, 1024), 24);
+  EXPECT_EQ(clampMargin(-5000, 364, 1024), 0);
+  EXPECT_EQ(clampMargin(kMax, 364, 1024), 660);
+  EXPECT_EQ(clampMargin(kMax, 2000, 1024), 0);
 }
 
 TEST(WindowState, LivesInTheUsersConfigFolderUnderTheProgramsName) {

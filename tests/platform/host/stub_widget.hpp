@@ -2,6 +2,8 @@
 // A widget for tests of the host: it shows the text of one file (or "no file"), and answers
 // with the reload policy it is given. Nothing in it knows about any real widget.
 
+#include <unistd.h>
+
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -35,7 +37,22 @@ inline StubWidgetOptions stubOptions(
   return options;
 }
 
+// The descriptor an extension process opened for the widget's file: -2 while there is none
+// (the path is opened), -1 when there is no file.
+inline int& grantedFile() {
+  static int fd = -2;
+  return fd;
+}
+
 inline std::string fileText(const std::string& path) {
+  if (grantedFile() != -2) {
+    std::string text(4096, '\0');
+    const ssize_t got =
+        grantedFile() < 0 ? -1 : ::pread(grantedFile(), text.data(), text.size(), 0);
+    if (got < 0) return "no file";
+    text.resize(static_cast<std::size_t>(got));
+    return text;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return "no file";
   std::ostringstream text;
@@ -66,6 +83,7 @@ inline host::WidgetDescriptor stubWidget(StubWidgetOptions options) {
     return std::optional(stubEntry(shared->clock(), fileText(shared->file)));
   };
   widget.readableFile = [shared] { return std::optional<std::string>(shared->file); };
+  widget.readFileFrom = [](int fd) { grantedFile() = fd; };
   widget.entryFromWire = [](host::Date date,
                             const nlohmann::ordered_json& wire) -> std::optional<host::HostEntry> {
     if (!wire.is_object() || !wire.contains("text") || !wire["text"].is_string())

@@ -93,6 +93,37 @@ TEST(PlacedTreeJson, DescribesEveryNode) {
   EXPECT_EQ(std::prev(text.end()).key(), "children");
 }
 
+// Texts are read in full; unlabelled symbols, shapes and hidden views not at all; the
+// modifiers make one element of what they wrap, with a label, a heading or children.
+TEST(AccessibilityTree, DefaultsAndModifiers) {
+  const auto row = [](std::string name) {
+    return HStack({caption(std::move(name)), Capsule().frame(10, 6), caption("5 GB")});
+  };
+  const PlacedNode root =
+      run(VStack(HorizontalAlignment::leading, 2,
+                 {caption("abcdefghij").lineLimit(1).frame(30, 12), Image("externaldrive.fill"),
+                  Image("checkmark.circle.fill").accessibilityLabel("fine"),
+                  caption("TITLE").accessibilityLabel("Title").accessibilityHeading(),
+                  row("Local").accessibilityElement(AccessibilityChildBehavior::combine),
+                  row("Outer")
+                      .accessibilityElement(AccessibilityChildBehavior::ignore)
+                      .accessibilityLabel("replaced"),
+                  row("Group").accessibilityElement(AccessibilityChildBehavior::contain),
+                  caption("secret").accessibilityHidden(), Capsule().frame(10, 6)}),
+          {200, 200});
+  const auto json = layoutJson(root);
+  const auto& tree = json["accessibilityTree"];
+  std::vector<std::string> read;
+  for (const auto& element : tree)
+    read.push_back(element["role"].get<std::string>() + ":" + element["label"].get<std::string>());
+  EXPECT_EQ(read, (std::vector<std::string>{"text:abcdefghij", "image:fine", "heading:Title",
+                                            "text:Local, 5 GB", "text:replaced", "group:"}));
+  EXPECT_EQ(tree[5]["children"].size(), 2u);
+  EXPECT_EQ(tree[5]["children"][1]["label"], "5 GB");
+  EXPECT_EQ(tree[0]["frame"], json["children"][0]["children"][0]["frame"]);
+  EXPECT_EQ(json["children"][2]["accessibility"].dump(), R"({"label":"fine"})");
+}
+
 TEST(Palette, HasDistinctNamesAndEmphasisLevels) {
   for (Appearance look : {Appearance::light, Appearance::dark}) {
     EXPECT_LT(resolve(StyleName::secondary, look).a, resolve(StyleName::primary, look).a);

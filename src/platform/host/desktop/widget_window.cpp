@@ -1,8 +1,12 @@
 #include "platform/host/desktop/widget_window.hpp"
 
+#include <X11/Xatom.h>
+#include <gdk/gdkx.h>
 #include <gtk-layer-shell.h>
 #include <gtk/gtk.h>
+#include <wayland-client.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -35,6 +39,56 @@ void onRadioToggled(GtkCheckMenuItem* item, gpointer data) {
 bool isWaylandDisplay(GdkDisplay* display) {
   return std::strcmp(G_OBJECT_TYPE_NAME(display), "GdkWaylandDisplay") == 0;
 }
+
+bool environmentSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Whether the Wayland compositor that WAYLAND_DISPLAY names offers layer-shell; nothing when
+// it cannot be reached. Asked with a connection of its own, before GTK opens its display.
+std::optional<bool> compositorHasLayerShell() {
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) return std::nullopt;
+  bool found = false;
+  static const wl_registry_listener listener{
+      [](void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
+        if (std::strcmp(interface, "zwlr_layer_shell_v1") == 0) *static_cast<bool*>(data) = true;
+      },
+      [](void*, wl_registry*, uint32_t) {}};
+  wl_registry* registry = wl_display_get_registry(display);
+  wl_registry_add_listener(registry, &listener, &found);
+  const bool answered = wl_display_roundtrip(display) >= 0;
+  wl_registry_destroy(registry);
+  wl_display_disconnect(display);
+  if (!answered) return std::nullopt;
+  return found;
+}
+
+// What the probe found before GTK started: whether the compositor offers layer-shell;
+// nothing when it was not asked.
+std::optional<bool>& probedLayerShell() {
+  static std::optional<bool> found;
+  return found;
+}
+
+// Where the Wayland compositor has no layer-shell (GNOME's) but an X display is there
+// (XWayland), the window goes through X11: the compositor honours the keep-below, sticky and
+// skip-taskbar hints of X11 windows, while a plain Wayland window stacks like any other. A
+// backend the user chose is kept.
+void chooseBackend() {
+  // A compositor handed over as a descriptor is left to GTK: probing would use it up.
+  if (!environmentSet("WAYLAND_DISPLAY") || environmentSet("WAYLAND_SOCKET")) return;
+  probedLayerShell() = compositorHasLayerShell();
+  if (environmentSet("GDK_BACKEND") || !environmentSet("DISPLAY")) return;
+  if (probedLayerShell() != true) gdk_set_allowed_backends("x11");
+}
+
+// The window manager's list of the windows it manages, bottom to top.
+constexpr const char* kStackingList = "_NET_CLIENT_LIST_STACKING";
+
+// Quiet after a move or a menu choice before the state file is written.
+constexpr std::chrono::milliseconds kSaveDelay{500};
 
 // The menu's texts, in Spanish like the widget's (localisable keys of its text domain).
 const char* familyLabel(WidgetFamily family) {
@@ -80,8 +134,14 @@ struct WidgetWindow::State {
   std::vector<std::unique_ptr<MenuAction>> actions;
   bool layer = false;
   bool wayland = false;
+  // An X11 window that no window manager manages (click-through on an X server): it keeps
+  // itself at the bottom of the stack, above desktop windows.
+  bool unmanaged = false;
   bool rgba = false;
   WindowState remembered;
+  guint saveTimer = 0;
+  GdkWindow* root = nullptr;
+  guint stackingIdle = 0;
 
   std::function<ui::View()> view;
   std::optional<ui::PlacedNode> tree;
@@ -102,7 +162,11 @@ struct WidgetWindow::State {
     if (!options.statePath.empty()) remembered = loadWindowState(options.statePath);
     GdkDisplay* display = gdk_display_get_default();
     wayland = isWaylandDisplay(display);
-    layer = wayland && gtk_layer_is_supported();
+    layer = wayland && probedLayerShell().value_or(true) && gtk_layer_is_supported();
+    // Under a reparenting window manager the frame would take the clicks whatever input
+    // shape the window has. A Wayland compositor running X11 windows (GNOME's) honours the
+    // input shape, and there an unmanaged window would stand above every other.
+    unmanaged = options.clickThrough && !wayland && !environmentSet("WAYLAND_DISPLAY");
 
     window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_object_ref_sink(window);
@@ -113,20 +177,14 @@ struct WidgetWindow::State {
     gtk_window_set_focus_on_map(GTK_WINDOW(window), FALSE);
     gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), TRUE);
     gtk_window_set_skip_pager_hint(GTK_WINDOW(window), TRUE);
-
-    // Transparent corners need a compositor and a visual with alpha.
-    GdkScreen* screen = gtk_widget_get_screen(window);
-    if (GdkVisual* visual = gdk_screen_get_rgba_visual(screen);
-        visual != nullptr && gdk_screen_is_composited(screen)) {
-      gtk_widget_set_visual(window, visual);
-      rgba = true;
-    }
     gtk_widget_set_app_paintable(window, TRUE);
+    chooseVisual();
 
     if (layer) {
       gtk_layer_init_for_window(GTK_WINDOW(window));
       gtk_layer_set_namespace(GTK_WINDOW(window), options.program.c_str());
-      gtk_layer_set_layer(GTK_WINDOW(window), GTK_LAYER_SHELL_LAYER_BACKGROUND);
+      // Above the wallpaper, below every window.
+      gtk_layer_set_layer(GTK_WINDOW(window), GTK_LAYER_SHELL_LAYER_BOTTOM);
       gtk_layer_set_keyboard_mode(GTK_WINDOW(window), GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
       gtk_layer_set_exclusive_zone(GTK_WINDOW(window), 0);
       placeLayer();
@@ -146,14 +204,30 @@ struct WidgetWindow::State {
 
     connectSignal(area, "draw", &State::onDraw, this);
     connectSignal(area, "notify::scale-factor", &State::onScaleFactor, this);
-    connectSignal(screen, "composited-changed", &State::onComposited, this);
+    connectSignal(gtk_widget_get_screen(window), "composited-changed", &State::onComposited, this);
     connectSignal(window, "delete-event", &State::onDelete, this);
     connectSignal(window, "configure-event", &State::onConfigure, this);
-    if (!options.clickThrough) {
+    connectSignal(window, "realize", &State::onRealize, this);
+    if (unmanaged) connectSignal(window, "map-event", &State::onMap, this);
+    if (options.clickThrough) {
+      // An empty input region (GTK sets it on every X window the widget gets): every pointer
+      // event goes to what lies below.
+      cairo_region_t* empty = cairo_region_create();
+      gtk_widget_input_shape_combine_region(window, empty);
+      cairo_region_destroy(empty);
+    } else {
       connectSignal(area, "button-press-event", &State::onButton, this);
-      buildMenu();
     }
     resize(loop.family());
+  }
+
+  // Transparent corners need a compositor and a visual with alpha. The visual is chosen
+  // before the window is realized; a compositor that starts later gets it then.
+  void chooseVisual() {
+    GdkScreen* screen = gtk_widget_get_screen(window);
+    GdkVisual* visual = gdk_screen_get_rgba_visual(screen);
+    rgba = visual != nullptr && gdk_screen_is_composited(screen);
+    gtk_widget_set_visual(window, rgba ? visual : gdk_screen_get_system_visual(screen));
   }
 
   void buildMenu() {
@@ -169,7 +243,7 @@ struct WidgetWindow::State {
       addAction(item, "toggled", [this, family] {
         if (family == loop.family()) return;
         loop.setFamily(family);
-        save();
+        scheduleSave();
       });
     }
     if (layer) {
@@ -184,7 +258,7 @@ struct WidgetWindow::State {
         addAction(item, "toggled", [this, corner] {
           remembered.corner = corner;
           placeLayer();
-          save();
+          scheduleSave();
         });
       }
     }
@@ -206,10 +280,30 @@ struct WidgetWindow::State {
     }
   }
 
+  // The first monitor's work area (its whole area on Wayland); nothing before there is one.
+  std::optional<ScreenArea> workArea() const {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
+    if (monitor == nullptr) return std::nullopt;
+    GdkRectangle bounds{};
+    gdk_monitor_get_workarea(monitor, &bounds);
+    if (bounds.width <= 0 || bounds.height <= 0) return std::nullopt;
+    return ScreenArea{bounds.x, bounds.y, bounds.width, bounds.height};
+  }
+
   void placeLayer() {
     const Corner corner = remembered.corner;
     const bool top = corner == Corner::topLeft || corner == Corner::topRight;
     const bool left = corner == Corner::topLeft || corner == Corner::bottomLeft;
+    // Margins that would push the widget off the screen are cut to what fits.
+    if (const auto screen = workArea()) {
+      const DisplaySize size = familySize(loop.family());
+      remembered.marginX =
+          clampMargin(remembered.marginX, static_cast<int>(size.width), screen->width);
+      remembered.marginY =
+          clampMargin(remembered.marginY, static_cast<int>(size.height), screen->height);
+    }
     auto* w = GTK_WINDOW(window);
     gtk_layer_set_anchor(w, GTK_LAYER_SHELL_EDGE_TOP, top);
     gtk_layer_set_anchor(w, GTK_LAYER_SHELL_EDGE_BOTTOM, !top);
@@ -222,23 +316,23 @@ struct WidgetWindow::State {
   }
 
   // Where an X11 window first stands: where it stood last time, else at the top-right corner
-  // of the primary monitor's work area.
+  // of the primary monitor's work area; always wholly inside that area.
   void placeWindow() {
     if (layer || wayland) return;
-    if (remembered.x && remembered.y) {
-      gtk_window_move(GTK_WINDOW(window), *remembered.x, *remembered.y);
-      return;
-    }
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
-    if (monitor == nullptr) return;
-    GdkRectangle workarea{};
-    gdk_monitor_get_workarea(monitor, &workarea);
+    const auto screen = workArea();
     const DisplaySize size = familySize(loop.family());
-    gtk_window_move(GTK_WINDOW(window),
-                    workarea.x + workarea.width - static_cast<int>(size.width) - remembered.marginX,
-                    workarea.y + remembered.marginY);
+    const int width = static_cast<int>(size.width);
+    const int height = static_cast<int>(size.height);
+    long long x = remembered.x.value_or(0);
+    long long y = remembered.y.value_or(0);
+    if ((!remembered.x || !remembered.y) && screen) {
+      x = static_cast<long long>(screen->x) + screen->width - width - remembered.marginX;
+      y = static_cast<long long>(screen->y) + remembered.marginY;
+    }
+    const WindowPosition position = screen
+                                        ? clampToArea(x, y, width, height, *screen)
+                                        : WindowPosition{static_cast<int>(x), static_cast<int>(y)};
+    gtk_window_move(GTK_WINDOW(window), position.x, position.y);
   }
 
   void resize(WidgetFamily family) {
@@ -275,10 +369,22 @@ struct WidgetWindow::State {
   }
 
   void save() {
+    if (saveTimer != 0) g_source_remove(saveTimer);
+    saveTimer = 0;
     if (options.statePath.empty()) return;
     remembered.family = std::string(familyShortName(loop.family()));
     if (auto error = saveWindowState(options.statePath, remembered))
       g_printerr("%s: %s\n", options.program.c_str(), error->c_str());
+  }
+
+  // Written shortly after a move or a choice ends, so that neither a crash nor the X server
+  // going away at logout loses it.
+  void scheduleSave() {
+    if (saveTimer != 0) g_source_remove(saveTimer);
+    saveTimer = addTimeout(kSaveDelay, [this] {
+      saveTimer = 0;
+      save();
+    });
   }
 
   static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
@@ -302,8 +408,133 @@ struct WidgetWindow::State {
     static_cast<State*>(data)->relayout();
   }
 
+  // A compositor started or stopped: with one, the window needs a visual with alpha, which
+  // only a new X window can have; without one, it is drawn square and opaque.
   static void onComposited(GdkScreen*, gpointer data) {
-    gtk_widget_queue_draw(static_cast<State*>(data)->area);
+    auto* self = static_cast<State*>(data);
+    const bool wasRgba = self->rgba;
+    self->chooseVisual();
+    if (self->rgba != wasRgba && gtk_widget_get_realized(self->window)) {
+      const bool shown = gtk_widget_get_visible(self->window);
+      gtk_widget_hide(self->window);
+      gtk_widget_unrealize(self->window);
+      if (shown) {
+        self->placeWindow();
+        gtk_widget_show_all(self->window);
+      }
+    }
+    gtk_widget_queue_draw(self->area);
+  }
+
+  // Set on each new X window (a new visual makes one).
+  static void onRealize(GtkWidget* widget, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (self->unmanaged) gdk_window_set_override_redirect(gtk_widget_get_window(widget), TRUE);
+  }
+
+  // An unmanaged window is stacked by no one but itself: just above the topmost desktop
+  // window (a file manager's desktop), else at the very bottom; again whenever the window
+  // manager restacks its windows.
+  void keepBelow() {
+    GdkWindow* gdkWindow = gtk_widget_get_window(window);
+    if (gdkWindow == nullptr || !GDK_IS_X11_WINDOW(gdkWindow)) return;
+    Display* x = GDK_WINDOW_XDISPLAY(gdkWindow);
+    const Window self = GDK_WINDOW_XID(gdkWindow);
+    const Window rootWindow = DefaultRootWindow(x);
+    const std::optional<Window> desktopFrame = topmostDesktopFrame(x, rootWindow);
+    gdk_x11_display_error_trap_push(gdk_window_get_display(gdkWindow));
+    if (desktopFrame) {
+      XWindowChanges changes{};
+      changes.sibling = *desktopFrame;
+      changes.stack_mode = Above;
+      XConfigureWindow(x, self, CWSibling | CWStackMode, &changes);
+    } else {
+      XLowerWindow(x, self);
+    }
+    gdk_x11_display_error_trap_pop_ignored(gdk_window_get_display(gdkWindow));
+  }
+
+  // The child of the root that holds the topmost client window of the desktop type, from the
+  // window manager's stacking list (bottom to top).
+  static std::optional<Window> topmostDesktopFrame(Display* x, Window rootWindow) {
+    GdkDisplay* display = gdk_x11_lookup_xdisplay(x);
+    const Atom stacking = gdk_x11_get_xatom_by_name_for_display(display, kStackingList);
+    const Atom typeAtom = gdk_x11_get_xatom_by_name_for_display(display, "_NET_WM_WINDOW_TYPE");
+    const Atom desktopType =
+        gdk_x11_get_xatom_by_name_for_display(display, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    std::optional<Window> found;
+    for (const unsigned long client : windowProperty(x, rootWindow, stacking, XA_WINDOW)) {
+      for (const unsigned long type : windowProperty(x, client, typeAtom, XA_ATOM)) {
+        if (type == desktopType) found = client;
+      }
+    }
+    if (!found) return std::nullopt;
+    Window frame = *found;
+    for (;;) {
+      Window rootReturn = 0;
+      Window parent = 0;
+      Window* children = nullptr;
+      unsigned count = 0;
+      if (XQueryTree(x, frame, &rootReturn, &parent, &children, &count) == 0) return std::nullopt;
+      if (children != nullptr) XFree(children);
+      if (parent == rootWindow || parent == 0) return frame;
+      frame = parent;
+    }
+  }
+
+  // A property of 32-bit items (windows, atoms) of `window`; empty when it has none.
+  static std::vector<unsigned long> windowProperty(Display* x, Window window, Atom property,
+                                                   Atom type) {
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(x, window, property, 0, 4096, False, type, &actualType, &format, &count,
+                           &remaining, &data) == Success &&
+        data != nullptr && format == 32) {
+      const auto* values = reinterpret_cast<const unsigned long*>(data);
+      items.assign(values, values + count);
+    }
+    if (data != nullptr) XFree(data);
+    return items;
+  }
+
+  static gboolean onMap(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    self->keepBelow();
+    if (self->root == nullptr) {
+      // The root window tells when the window manager restacks, and when any window is
+      // mapped, moved or restacked.
+      self->root = gdk_screen_get_root_window(gtk_widget_get_screen(self->window));
+      gdk_window_set_events(
+          self->root, GdkEventMask(gdk_window_get_events(self->root) | GDK_PROPERTY_CHANGE_MASK |
+                                   GDK_SUBSTRUCTURE_MASK));
+      gdk_window_add_filter(self->root, &State::onRootEvent, self);
+    }
+    return FALSE;
+  }
+
+  static GdkFilterReturn onRootEvent(GdkXEvent* event, GdkEvent*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    const auto* x = static_cast<XEvent*>(event);
+    GdkWindow* own = gtk_widget_get_window(self->window);
+    const bool restacked =
+        (x->type == PropertyNotify &&
+         x->xproperty.atom == gdk_x11_get_xatom_by_name_for_display(
+                                  gdk_window_get_display(self->root), kStackingList)) ||
+        (own != nullptr &&
+         ((x->type == MapNotify && x->xmap.window != GDK_WINDOW_XID(own)) ||
+          (x->type == ConfigureNotify && x->xconfigure.window != GDK_WINDOW_XID(own))));
+    // Once per burst of events (a drag moves a window many times).
+    if (restacked && self->stackingIdle == 0) {
+      self->stackingIdle = addIdle([self] {
+        self->stackingIdle = 0;
+        self->keepBelow();
+      });
+    }
+    return GDK_FILTER_CONTINUE;
   }
 
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
@@ -317,8 +548,10 @@ struct WidgetWindow::State {
       int x = 0;
       int y = 0;
       gtk_window_get_position(GTK_WINDOW(self->window), &x, &y);
+      if (self->remembered.x == x && self->remembered.y == y) return FALSE;
       self->remembered.x = x;
       self->remembered.y = y;
+      self->scheduleSave();
     }
     return FALSE;
   }
@@ -326,7 +559,10 @@ struct WidgetWindow::State {
   static gboolean onButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* self = static_cast<State*>(data);
     if (event->type != GDK_BUTTON_PRESS) return FALSE;
-    if (event->button == GDK_BUTTON_SECONDARY && self->menu != nullptr) {
+    if (event->button == GDK_BUTTON_SECONDARY) {
+      // Made when first asked for: a menu makes GTK look for a keyboard, which a compositor
+      // with no seat at all (Weston without input devices) does not have.
+      if (self->menu == nullptr) self->buildMenu();
       gtk_menu_popup_at_pointer(GTK_MENU(self->menu), reinterpret_cast<GdkEvent*>(event));
       return TRUE;
     }
@@ -343,17 +579,13 @@ struct WidgetWindow::State {
   void present() {
     if (presented) return;
     presented = true;
-    if (options.clickThrough) {
-      // An empty input region: every pointer event goes to what lies below.
-      cairo_region_t* empty = cairo_region_create();
-      gtk_widget_input_shape_combine_region(window, empty);
-      cairo_region_destroy(empty);
-    }
     placeWindow();
     gtk_widget_show_all(window);
   }
 
   ~State() {
+    if (root != nullptr) gdk_window_remove_filter(root, &State::onRootEvent, this);
+    if (stackingIdle != 0) g_source_remove(stackingIdle);
     save();
     if (menu != nullptr) {
       gtk_widget_destroy(menu);
@@ -396,6 +628,13 @@ void provideGtkDesktopWindows() {
   DesktopWindows windows;
   windows.open = [](const std::string& program) -> std::optional<std::string> {
     g_set_prgname(program.c_str());
+    chooseBackend();
+    // The window takes no keyboard input, so it has no use for the keyboard's modifier map.
+    // Fixed before the display opens, GTK does not ask for it: a compositor with no seat at
+    // all (Weston without input devices) has no keyboard to answer.
+    gtk_accelerator_set_default_mod_mask(GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK |
+                                                         GDK_MOD1_MASK | GDK_SUPER_MASK |
+                                                         GDK_HYPER_MASK | GDK_META_MASK));
     if (gtk_init_check(nullptr, nullptr)) return std::nullopt;
     for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
       if (const char* value = std::getenv(variable); value && *value)

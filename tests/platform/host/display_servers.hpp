@@ -1,0 +1,331 @@
+#pragma once
+// Real display servers for tests of the desktop window, each started in a process group of
+// its own (killed whole when the test ends, passed or not), with a private runtime folder so
+// that parallel runs never meet: sway and Weston headless, mutter headless with XWayland, and
+// openbox on an X server. Also screenshots (PPM) and the X window tree.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "child_process.hpp"
+#include "test_support.hpp"
+
+namespace halyard::testing {
+
+// A picture of the screen, 8-bit RGB.
+struct Screenshot {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgb;
+
+  std::uint32_t at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    const auto* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+  }
+  // Mean of (r + g + b) / 3 over a rectangle, 0 to 255.
+  double brightness(int x, int y, int w, int h) const {
+    double sum = 0;
+    for (int row = y; row < y + h; ++row)
+      for (int column = x; column < x + w; ++column) {
+        const std::uint32_t c = at(column, row);
+        sum += ((c >> 16) + ((c >> 8) & 0xFF) + (c & 0xFF)) / 3.0;
+      }
+    return sum / (w * h);
+  }
+};
+
+// Reads a binary PPM (P6, maxval 255), as grim and ImageMagick write it.
+inline std::optional<Screenshot> readPpm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  Screenshot shot;
+  int maxValue = 0;
+  if (!(in >> magic >> shot.width >> shot.height >> maxValue) || magic != "P6" || maxValue != 255 ||
+      shot.width <= 0 || shot.height <= 0)
+    return std::nullopt;
+  in.get();
+  shot.rgb.resize(static_cast<std::size_t>(shot.width) * shot.height * 3);
+  if (!in.read(reinterpret_cast<char*>(shot.rgb.data()), static_cast<long>(shot.rgb.size())))
+    return std::nullopt;
+  return shot;
+}
+
+// The whole screen of X display `display`.
+inline std::optional<Screenshot> xScreenshot(const std::string& display, const std::string& path) {
+  if (!commandOutput("import -display " + display + " -window root -depth 8 " + path))
+    return std::nullopt;
+  return readPpm(path);
+}
+
+// `env` arguments that give a command line these variables (an empty value removes one).
+inline std::string shellEnv(const std::map<std::string, std::string>& env) {
+  std::string removed;
+  std::string set;
+  for (const auto& [name, value] : env)
+    (value.empty() ? removed : set) += value.empty() ? " -u " + name : " " + name + "=" + value;
+  return "env" + removed + set + " ";
+}
+
+struct WindowGeometry {
+  std::string id;
+  int width = 0;
+  int height = 0;
+  int x = 0;  // on the screen
+  int y = 0;
+};
+
+// The window named `title` on X display `display`, from xwininfo's tree (the first found,
+// top-level or inside a window manager's frame).
+inline std::optional<WindowGeometry> findWindow(const std::string& display,
+                                                const std::string& title,
+                                                const std::string& environment = "") {
+  const auto tree =
+      commandOutput(environment + "xwininfo -display " + display + " -root -tree", 10);
+  if (!tree) return std::nullopt;
+  // A line reads: 0x200003 "Halyard": ("halyard-widget" "Halyard-widget")  364x382+0+0  +636+24
+  std::istringstream lines(*tree);
+  for (std::string line; std::getline(lines, line);) {
+    const auto name = line.find(" \"" + title + "\": ");
+    const auto geometry = line.find(")  ", name);
+    if (name == std::string::npos || geometry == std::string::npos) continue;
+    WindowGeometry window;
+    int relativeX = 0;
+    int relativeY = 0;
+    std::istringstream(line.substr(0, name)) >> window.id;
+    if (std::sscanf(line.c_str() + geometry + 3, "%dx%d%d%d %d%d", &window.width, &window.height,
+                    &relativeX, &relativeY, &window.x, &window.y) == 6)
+      return window;
+  }
+  return std::nullopt;
+}
+
+// A folder for a server's sockets that only its user may enter, as XDG_RUNTIME_DIR must be.
+inline std::string privateRuntimeDir(const std::string& path) {
+  std::filesystem::create_directories(path);
+  ::chmod(path.c_str(), 0700);
+  return path;
+}
+
+// The first name in `folder` that starts with `prefix` and is not a lock file.
+inline std::string findEntry(const std::string& folder, const std::string& prefix) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && name.find(".lock") == std::string::npos) return name;
+  }
+  return "";
+}
+
+// Programs run as user 1000 of a user namespace of their own: sway refuses to run as root.
+// Every client of such a server runs this way too, with the server's runtime folder.
+inline std::vector<std::string> unprivileged(std::vector<std::string> argv) {
+  argv.insert(argv.begin(), {"unshare", "--user", "--map-user=1000", "--map-group=1000"});
+  return argv;
+}
+
+inline std::string unprivilegedPrefix() {
+  std::string prefix;
+  for (const auto& word : unprivileged({}))
+    prefix += word + " ";
+  return prefix;
+}
+
+// Whether this kernel lets a process make a user namespace.
+inline bool userNamespacesWork() {
+  return commandOutput(unprivilegedPrefix() + "true").has_value();
+}
+
+// A display server: its process group, its log, and the environment its clients need.
+class DisplayServer {
+ public:
+  const std::string& why() const { return why_; }
+  bool ready() const { return why_.empty(); }
+  const std::map<std::string, std::string>& clientEnv() const { return env_; }
+  std::string log() const { return readFile(logPath_); }
+
+ protected:
+  std::optional<ChildProcess> server_;
+  std::string logPath_;
+  std::string why_ = "not started";
+  std::map<std::string, std::string> env_;
+};
+
+// sway, headless, as an unprivileged user, with a one-colour wallpaper drawn by swaybg (the
+// config's `output * bg` line) before anything else is started.
+class SwayServer : public DisplayServer {
+ public:
+  SwayServer(const std::string& folder, const std::string& wallpaper /* rrggbb */, int width = 1024,
+             int height = 768) {
+    const std::string runtime = privateRuntimeDir(folder + "/sway-run");
+    const std::string config = folder + "/sway.conf";
+    std::ofstream(config) << "output * bg #" << wallpaper << " solid_color\n"
+                          << "output * resolution " << width << "x" << height << "\n"
+                          << "default_border none\n";
+    logPath_ = folder + "/sway.log";
+    server_.emplace(unprivileged({"sway", "-c", config}),
+                    std::map<std::string, std::string>{{"WLR_BACKENDS", "headless"},
+                                                       {"WLR_RENDERER", "pixman"},
+                                                       {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                                                       {"XDG_RUNTIME_DIR", runtime},
+                                                       {"WAYLAND_DISPLAY", ""},
+                                                       {"DISPLAY", ""},
+                                                       {"SWAYSOCK", ""}},
+                    "/dev/null", logPath_, std::nullopt, true);
+    std::string socket;
+    std::string ipc;
+    if (!eventually(
+            [&] {
+              socket = findEntry(runtime, "wayland-");
+              ipc = findEntry(runtime, "sway-ipc.");
+              return (!socket.empty() && !ipc.empty()) || !server_->running();
+            },
+            std::chrono::seconds(15)) ||
+        !server_->running()) {
+      why_ = "sway did not start: " + log();
+      return;
+    }
+    env_ = {{"XDG_RUNTIME_DIR", runtime},
+            {"WAYLAND_DISPLAY", socket},
+            {"SWAYSOCK", runtime + "/" + ipc},
+            {"DISPLAY", ""},
+            {"GDK_BACKEND", ""}};
+    shotPath_ = folder + "/sway-shot.ppm";
+    const std::uint32_t colour = std::stoul(wallpaper, nullptr, 16);
+    // The wallpaper is drawn by a client of its own, a moment after the start.
+    if (!eventually(
+            [&] {
+              const auto shot = screenshot();
+              return shot && shot->at(2, 2) == colour;
+            },
+            std::chrono::seconds(15))) {
+      why_ = "sway showed no wallpaper: " + log();
+      return;
+    }
+    why_.clear();
+  }
+
+  std::optional<Screenshot> screenshot() const {
+    if (!commandOutput(shellEnv(env_) + unprivilegedPrefix() + "grim -t ppm " + shotPath_))
+      return std::nullopt;
+    return readPpm(shotPath_);
+  }
+
+  // swaymsg's answer (JSON) to `arguments`.
+  std::optional<std::string> message(const std::string& arguments) const {
+    return commandOutput(shellEnv(env_) + unprivilegedPrefix() + "swaymsg " + arguments);
+  }
+
+ private:
+  std::string shotPath_;
+};
+
+// mutter, headless, with XWayland: GNOME's compositor. Its X server needs a /tmp/.X11-unix
+// that anyone may write to, so mutter runs in a mount namespace with one of its own; clients
+// reach the X server through its abstract socket.
+class MutterServer : public DisplayServer {
+ public:
+  explicit MutterServer(const std::string& folder) {
+    const std::string runtime = privateRuntimeDir(folder + "/mutter-run");
+    const std::string wayland = "mutter-" + std::to_string(::getpid());
+    logPath_ = folder + "/mutter.log";
+    server_.emplace(
+        std::vector<std::string>{
+            "unshare", "--mount", "--propagation", "private", "sh", "-c",
+            "mount -t tmpfs -o mode=1777 none /tmp/.X11-unix && exec dbus-run-session -- mutter "
+            "--headless --wayland --virtual-monitor 1280x800 --wayland-display=" +
+                wayland},
+        std::map<std::string, std::string>{{"XDG_RUNTIME_DIR", runtime},
+                                           {"WAYLAND_DISPLAY", ""},
+                                           {"DISPLAY", ""},
+                                           {"DBUS_SESSION_BUS_ADDRESS", ""}},
+        "/dev/null", logPath_, std::nullopt, true);
+    // mutter says which X display it chose once XWayland is up.
+    constexpr std::string_view kSays = "Using public X11 display ";
+    std::string display;
+    eventually(
+        [&] {
+          const std::string text = log();
+          if (const auto at = text.find(kSays); at != std::string::npos)
+            display = text.substr(at + kSays.size(), text.find(',', at) - at - kSays.size());
+          return !display.empty() || !server_->running();
+        },
+        std::chrono::seconds(30));
+    const std::string authority = findEntry(runtime, ".mutter-Xwaylandauth.");
+    if (display.empty() || authority.empty()) {
+      why_ = "mutter did not start XWayland: " + log();
+      return;
+    }
+    env_ = {{"XDG_RUNTIME_DIR", runtime},
+            {"WAYLAND_DISPLAY", wayland},
+            {"DISPLAY", display},
+            {"XAUTHORITY", runtime + "/" + authority},
+            {"GDK_BACKEND", ""}};
+    if (!eventually(
+            [&] { return commandOutput(shellEnv(env_) + "xprop -root -len 0").has_value(); },
+            std::chrono::seconds(15))) {
+      why_ = "mutter's X server does not answer: " + log();
+      return;
+    }
+    why_.clear();
+  }
+};
+
+// Weston, headless: no input device at all, so no keyboard.
+class WestonServer : public DisplayServer {
+ public:
+  explicit WestonServer(const std::string& folder) {
+    const std::string runtime = privateRuntimeDir(folder + "/weston-run");
+    logPath_ = folder + "/weston.log";
+    server_.emplace(std::vector<std::string>{"weston", "--backend=headless-backend.so",
+                                             "--socket=weston-test", "--idle-time=0"},
+                    std::map<std::string, std::string>{
+                        {"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}},
+                    "/dev/null", logPath_, std::nullopt, true);
+    if (!eventually(
+            [&] {
+              return std::filesystem::exists(runtime + "/weston-test") || !server_->running();
+            },
+            std::chrono::seconds(15)) ||
+        !server_->running()) {
+      why_ = "weston did not start: " + log();
+      return;
+    }
+    env_ = {{"XDG_RUNTIME_DIR", runtime},
+            {"WAYLAND_DISPLAY", "weston-test"},
+            {"DISPLAY", ""},
+            {"GDK_BACKEND", ""}};
+    why_.clear();
+  }
+};
+
+// A window manager on X display `display`, ready once it keeps a stacking list (set once its
+// start-up is over: openbox drops windows mapped between claiming the screen and that).
+class X11WindowManager : public DisplayServer {
+ public:
+  X11WindowManager(const std::vector<std::string>& argv, const std::string& display,
+                   const std::string& logPath) {
+    logPath_ = logPath;
+    env_ = {{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}};
+    server_.emplace(argv, env_, "/dev/null", logPath_, std::nullopt, true);
+    if (!eventually(
+            [&] {
+              const auto list =
+                  commandOutput("xprop -display " + display + " -root _NET_CLIENT_LIST_STACKING");
+              return (list && list->find("not found") == std::string::npos) || !server_->running();
+            },
+            std::chrono::seconds(15)) ||
+        !server_->running()) {
+      why_ = argv.front() + " did not start: " + log();
+      return;
+    }
+    why_.clear();
+  }
+};
+
+}  // namespace halyard::testing

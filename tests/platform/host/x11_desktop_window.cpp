@@ -1,0 +1,29 @@
+// A desktop-type window over the whole X screen, filled with one colour, that prints
+// "press X Y" for each button press on it: what lies below the widget in tests of windows
+// that let clicks through.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <cstdio>
+
+int main() {
+  Display* x = XOpenDisplay(nullptr);
+  if (x == nullptr) return 1;
+  const int screen = DefaultScreen(x);
+  const Window window = XCreateSimpleWindow(x, RootWindow(x, screen), 0, 0, DisplayWidth(x, screen),
+                                            DisplayHeight(x, screen), 0, 0, 0x00FF00);
+  Atom desktop = XInternAtom(x, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+  XChangeProperty(x, window, XInternAtom(x, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(&desktop), 1);
+  XStoreName(x, window, "desktop");
+  XSelectInput(x, window, ButtonPressMask | StructureNotifyMask);
+  XMapWindow(x, window);
+  for (;;) {
+    XEvent event;
+    XNextEvent(x, &event);
+    if (event.type == MapNotify) std::printf("mapped\n");
+    if (event.type == ButtonPress)
+      std::printf("press %d %d\n", event.xbutton.x_root, event.xbutton.y_root);
+    std::fflush(stdout);
+  }
+}
