@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "snapshot/date.hpp"
+#include "platform/date/date.hpp"
 
 namespace halyard {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "snapshot/date.hpp"
+#include "platform/date/date.hpp"
 
 namespace halyard {
 

@@ -1,4 +1,4 @@
-#include "snapshot/date.hpp"
+#include "platform/date/date.hpp"
 
 #include <gtest/gtest.h>
 

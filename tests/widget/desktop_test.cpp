@@ -166,7 +166,20 @@ TEST(DesktopWindow, UnderOpenbox) {
       << readFile(dir.file("err3"));
 
   // Dragged elsewhere, then killed outright: the next start puts it where it was dropped.
-  // (Tried again if a busy machine let the pointer run ahead of the window's grab.)
+  // The drag starts once the window manager has framed the window (it ignores a move asked for
+  // by a window it does not manage yet), and is tried again if a busy machine let the pointer
+  // run ahead of the window manager's grab.
+  const std::string x = "env DISPLAY=" + display + " ";
+  EXPECT_TRUE(eventually(
+      [&] {
+        const auto extents =
+            testing::commandOutput(x + "xprop -id " + window->id + " _NET_FRAME_EXTENTS", 5);
+        return extents && extents->find(" = ") != std::string::npos;
+      },
+      10s))
+      << "openbox did not frame the window";
+  window = findWindow(display, "Halyard");
+  ASSERT_TRUE(window);
   const WindowGeometry before = *window;
   const auto dragged = [&] {
     return eventually(
@@ -177,13 +190,17 @@ TEST(DesktopWindow, UnderOpenbox) {
         5s);
   };
   for (int attempt = 0; attempt < 3 && (attempt == 0 || !dragged()); ++attempt) {
-    ASSERT_TRUE(testing::commandOutput(
-        "env DISPLAY=" + display + " xdotool mousemove " + std::to_string(window->x + 40) + " " +
-        std::to_string(window->y + 40) +
-        " mousedown 1 sleep 0.5 mousemove_relative -- -150 60 sleep 0.3 "
-        "mousemove_relative -- -150 60 sleep 0.3 mouseup 1"));
+    ASSERT_TRUE(
+        testing::commandOutput(x + "xdotool mousemove " + std::to_string(window->x + 40) + " " +
+                               std::to_string(window->y + 40) +
+                               " mousedown 1 sleep 0.5 mousemove_relative -- -150 60 sleep 0.5 "
+                               "mousemove_relative -- -150 60 sleep 0.5 mouseup 1"));
   }
-  ASSERT_TRUE(dragged());
+  ASSERT_TRUE(dragged()) << "from " << before.x << "," << before.y << " to "
+                         << (window ? std::to_string(window->x) + "," + std::to_string(window->y)
+                                    : "nowhere")
+                         << "\n"
+                         << readFile(dir.file("err3")) << readFile(dir.file("openbox.log"));
   // Saved shortly after the drag ends, while the program runs on.
   const std::string statePath = dir.file("config/halyard-widget/window.ini");
   EXPECT_TRUE(eventually(

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "snapshot/date.hpp"
+#include "platform/date/date.hpp"
 #include "test_support.hpp"
 
 namespace halyard {
@@ -99,8 +99,10 @@ TEST(CommandLine, MistakesGetOneLineThatNamesThem) {
     std::string says;
   };
   const Case cases[] = {
-      {"", "subcommand"},
-      {"frobnicate", "frobnicate: not a command"},
+      {"", "a command is required; the commands are describe, timeline, snapshot"},
+      {"rnu",
+       "rnu: not a command; the commands are describe, timeline, snapshot, placeholder, "
+       "render, run, check, preview"},
       {"timeline --bogus", "--bogus"},
       {"check", "FILE"},
       {"timeline --family small",

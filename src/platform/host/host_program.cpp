@@ -35,19 +35,9 @@ std::string selfExecutable() {
   return path;
 }
 
+// RFC 3339 in UTC with milliseconds, as every JSON the program prints.
 std::string formatDate(Date date) {
-  // RFC 3339 in UTC with milliseconds, as every JSON the program prints.
-  using namespace std::chrono;
-  const auto day = floor<days>(date);
-  const year_month_day ymd{day};
-  const hh_mm_ss<microseconds> time{date - day};
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
-                static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-                static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
-                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
-                static_cast<int>(duration_cast<milliseconds>(time.subseconds()).count()));
-  return text;
+  return formatRfc3339(date, DatePrecision::milliseconds);
 }
 
 bool isExecutableFile(const std::string& path) {
@@ -474,9 +464,16 @@ int HostProgram::run(int argc, const char* const* argv, std::ostream& out, std::
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
     // One line that names what is wrong; --help has the rest.
-    const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
-    if (unknownCommand) {
-      err << info_.program << ": " << argv[1] << ": not a command (see --help)\n";
+    const bool noCommand = app.get_subcommands().empty();
+    if (noCommand && (argc < 2 || argv[1][0] != '-')) {
+      std::string names;
+      for (const CLI::App* command : app.get_subcommands(
+               [](const CLI::App* command) { return !command->get_group().empty(); }))
+        names += (names.empty() ? "" : ", ") + command->get_name();
+      err << info_.program << ": "
+          << (argc < 2 ? std::string("a command is required")
+                       : std::string(argv[1]) + ": not a command")
+          << "; the commands are " << names << " (see --help)\n";
     } else {
       err << info_.program << ": " << e.what() << " (see --help)\n";
     }

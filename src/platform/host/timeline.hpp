@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/date/date.hpp"
 #include "platform/host/widget_family.hpp"
 
 namespace halyard::host {
 
-// A point in time with microsecond resolution.
-using Date = std::chrono::sys_time<std::chrono::microseconds>;
+using halyard::Date;
 
 struct TimelineProviderContext {
   WidgetFamily family = WidgetFamily::systemMedium;

@@ -286,43 +286,44 @@ class FixedFrameNode final : public FrameNode {
   double height_;  // NaN: none
 };
 
-// The minimum and maximum of one axis of a flexible frame.
-struct FrameLimits {
-  std::optional<double> min;
-  std::optional<double> max;
+// The minimum and maximum of one axis of a flexible frame. NaN limits are absent, negative ones
+// zero; a maximum below the minimum is raised to it.
+class FrameLimits {
+ public:
+  FrameLimits(std::optional<double> min, std::optional<double> max)
+      : min_(sanitizeLength(min)), max_(sanitizeLength(max)) {
+    if (min_ && std::isinf(*min_)) min_.reset();
+    if (min_ && max_ && *max_ < *min_) max_ = min_;
+  }
 
   std::optional<double> propose(std::optional<double> proposed) const {
     if (!proposed) return std::nullopt;
     double length = *proposed;
-    if (min) length = std::max(length, *min);
-    if (max) length = std::min(length, *max);
+    if (min_) length = std::max(length, *min_);
+    if (max_) length = std::min(length, *max_);
     return length;
   }
 
   double result(std::optional<double> proposed, double child) const {
-    if (!min && !max) return child;
-    if (!proposed) return std::clamp(child, min.value_or(0), max.value_or(infinity));
+    if (!min_ && !max_) return child;
+    if (!proposed) return std::clamp(child, min_.value_or(0), max_.value_or(infinity));
     double length = child;
-    if (min) length = std::max(*min, std::min(length, *proposed));
-    if (max) length = std::min(*max, std::max(length, *proposed));
+    if (min_) length = std::max(*min_, std::min(length, *proposed));
+    if (max_) length = std::min(*max_, std::max(length, *proposed));
     return length;
   }
-};
 
-// NaN limits are absent, negative ones zero; a maximum below the minimum is raised to it.
-FrameLimits frameLimits(std::optional<double> min, std::optional<double> max) {
-  FrameLimits result{sanitizeLength(min), sanitizeLength(max)};
-  if (result.min && std::isinf(*result.min)) result.min.reset();
-  if (result.min && result.max && *result.max < *result.min) result.max = result.min;
-  return result;
-}
+ private:
+  std::optional<double> min_;
+  std::optional<double> max_;
+};
 
 class FlexFrameNode final : public FrameNode {
  public:
   FlexFrameNode(View child, const FlexFrame& spec)
       : FrameNode(std::move(child), spec.alignment),
-        width_(frameLimits(spec.minWidth, spec.maxWidth)),
-        height_(frameLimits(spec.minHeight, spec.maxHeight)) {}
+        width_(spec.minWidth, spec.maxWidth),
+        height_(spec.minHeight, spec.maxHeight) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
     const Size child = sizeOf(child_, childProposal(proposal), context);
@@ -617,7 +618,8 @@ View View::inherited(const detail::InheritedSettings& settings) const& {
 }
 
 View View::inherited(const detail::InheritedSettings& settings) && {
-  if (node_.use_count() == 1 && typeid(*node_) == typeid(detail::SettingsNode)) {
+  const detail::Node* own = node_.get();
+  if (node_.use_count() == 1 && typeid(*own) == typeid(detail::SettingsNode)) {
     // Nobody else can see this node: merge into it rather than build a new one. It was made
     // non-const (above), so changing it is allowed.
     auto& node =

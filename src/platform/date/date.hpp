@@ -1,5 +1,6 @@
 #pragma once
-// Absolute points in time and their RFC 3339 text form.
+// Absolute points in time and their RFC 3339 text form, shared by the snapshot reader and
+// the host.
 
 #include <chrono>
 #include <optional>
