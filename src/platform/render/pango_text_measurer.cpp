@@ -252,9 +252,12 @@ SetText TextContext::set(const ui::TextSpec& spec, std::optional<double> width) 
 }
 
 std::optional<std::string> TextContext::unusableReason() const {
-  // Digits are in every font: a context that cannot set them has no font at all.
+  // Digits are in every font: a context that cannot set them has no font at all. Set in the
+  // fine print's size, which the widgets use anyway: each size is a font set to resolve.
   ui::TextSpec digit;
   digit.text = "0";
+  digit.font = ui::Font::caption2();
+  digit.pointSize = digit.font.size();
   const LayoutPtr layout = plainLayout(digit, digit.text);
   PangoRectangle logical{};
   pango_layout_get_extents(layout.get(), nullptr, &logical);
