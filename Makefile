@@ -1,6 +1,6 @@
 # Front door of the project. `make run` and `make test` set up, build and do their job.
 BUILD      ?= build
-BUILD_TYPE ?= RelWithDebInfo
+BUILD_TYPE ?= Release
 JOBS       ?= $(shell nproc)
 # In CI (CI=true) every warning is an error.
 WERROR     := $(if $(filter true 1 yes,$(CI)),ON,OFF)

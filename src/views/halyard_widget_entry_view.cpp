@@ -149,7 +149,10 @@ View HalyardWidgetEntryView::header() const {
                  healthDot(),
              })
       .accessibilityElement(AccessibilityChildBehavior::combine)
-      .accessibilityLabel(headerLabel());
+      .accessibilityLabel(headerLabel())
+      .accessibilityAnnouncement(snapshot.health == WidgetSnapshot::Health::error
+                                     ? text("Halyard: error en los backups")
+                                     : std::string());
 }
 
 std::string HalyardWidgetEntryView::headerLabel() const {

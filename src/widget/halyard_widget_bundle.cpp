@@ -24,6 +24,7 @@ host::StaticConfiguration<HalyardWidgetProvider> HalyardOverviewWidget::body() c
              [](const HalyardWidgetEntry& entry) { return widgetContent(entry); })
       .configurationDisplayName("Halyard")
       .description("Resumen de uso y próximo backup programado.")
+      .accessibilityLabel("Halyard: uso de backups")
       .supportedFamilies({host::WidgetFamily::systemMedium, host::WidgetFamily::systemLarge})
       .entryJson([](const HalyardWidgetEntry& entry) {
         return nlohmann::ordered_json{{"snapshot", encodeSnapshot(entry.snapshot)}};
@@ -73,7 +74,8 @@ int HalyardWidgetBundle::main(int argc, const char* const* argv, std::ostream& o
        "Halyard desktop widget: shows backup storage use, health and the next backup.", "halyard",
        kTextDomain, "halyard-widget-window", HALYARD_HELPER_DIR, HALYARD_PROGRAM_DIR},
       HalyardWidgetBundle().body());
-  addWidgetCommands(program);
+  addCheckCommand(program);
+  addPreviewCommand(program);
   return program.run(argc, argv, out, err);
 }
 

@@ -17,6 +17,7 @@ using testing::ChildProcess;
 using testing::eventually;
 using testing::findWindow;
 using testing::readFile;
+using testing::shellEnv;
 using testing::TempDir;
 using testing::WindowGeometry;
 
@@ -364,6 +365,138 @@ TEST(DesktopWindow, OnABareXServer) {
   EXPECT_EQ(again.wait(10s), 0) << "the menu quits";
   EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"),
             std::string::npos);
+}
+
+// What a screen reader finds over the accessibility bus (its own session bus and bus, ended
+// with the test): the window's elements with their names and places, a label that follows the
+// file, a failure announced; then the keyboard, given on request, reaches the menu and goes
+// back with Escape. The widget reads a home folder of the test's own, mounted over the
+// account's in a private mount namespace.
+TEST(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
+  skipWithout({"Xvfb", "dbus-run-session", "/usr/libexec/at-spi-bus-launcher", "xdotool",
+               "xwininfo", "unshare"});
+  if (!testing::commandOutput("/usr/bin/python3 -c 'import pyatspi'"))
+    GTEST_SKIP() << "python3-pyatspi is not installed";
+  TempDir dir;
+  testing::XvfbServer server(dir.file("xvfb.log"));
+  ASSERT_FALSE(server.display().empty()) << readFile(dir.file("xvfb.log"));
+  const std::string& display = server.display();
+  Env env = widgetEnv(dir, {{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", ""}});
+  env["NO_AT_BRIDGE"] = "";
+  // The accessibility bus's socket goes to the runtime folder (not the home folder, which the
+  // widget sees replaced).
+  ChildProcess buses({"dbus-run-session", "--", "sh", "-c",
+                      "echo \"$DBUS_SESSION_BUS_ADDRESS\" > \"$0\" && exec "
+                      "/usr/libexec/at-spi-bus-launcher --launch-immediately",
+                      dir.file("bus")},
+                     {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", env["XDG_RUNTIME_DIR"]}},
+                     "/dev/null", dir.file("bus.log"), std::nullopt, true);
+  ASSERT_TRUE(
+      eventually([&] { return readFile(dir.file("bus")).find('\n') != std::string::npos; }, 10s))
+      << readFile(dir.file("bus.log"));
+  env["DBUS_SESSION_BUS_ADDRESS"] = readFile(dir.file("bus"));
+  env["DBUS_SESSION_BUS_ADDRESS"].pop_back();
+
+  const std::string snapshot =
+      dir.file("home/Library/Application Support/Halyard/widget-snapshot.json");
+  std::filesystem::create_directories(std::filesystem::path(snapshot).parent_path());
+  auto document = nlohmann::json::parse(readFile(testing::sourcePath("examples/full.json")));
+  testing::writeFile(snapshot, document.dump());
+  if (!testing::commandOutput("unshare --mount --map-root-user true"))
+    GTEST_SKIP() << "no private mount namespaces here (unshare)";
+  ChildProcess widget({"unshare", "--mount", "--map-root-user", "sh", "-c",
+                       "mount --bind \"$0\" \"$(getent passwd \"$(id -u)\" | cut -d: -f6)\" && "
+                       "exec \"$@\"",
+                       dir.file("home"), HALYARD_WIDGET_BINARY, "run", "--window", "--family",
+                       "large", "--watch", snapshot, "--debounce-ms", "50"},
+                      env, dir.file("out"), dir.file("err"), std::nullopt, true);
+
+  const std::string reader = shellEnv(env) + "/usr/bin/python3 " +
+                             testing::sourcePath("tests/widget/read_accessible.py") + " ";
+  nlohmann::json tree;
+  const auto read = [&](const std::function<bool(const nlohmann::json&)>& until) {
+    return eventually(
+        [&] {
+          const auto out = testing::commandOutput(reader + "tree 'Halyard: uso de backups'", 10);
+          tree = nlohmann::json::parse(out.value_or("null"), nullptr, false);
+          return tree.is_object() && until(tree["children"]);
+        },
+        20s);
+  };
+  ASSERT_TRUE(read([](const nlohmann::json& children) { return children.size() == 11; }))
+      << tree.dump() << readFile(dir.file("err"));
+  const std::vector<std::string> names{"1,2 TB; 3 repos, 128 archivos; estado: correcto",
+                                       "Por proveedor",
+                                       "Local, 768 GB",
+                                       "Remoto, 384 GB",
+                                       "Caja, 76,8 GB",
+                                       "Por repositorio",
+                                       "fotos, 570 GB",
+                                       "documentos, 384 GB",
+                                       "proyectos, 198 GB",
+                                       "correo, 76,8 GB"};
+  const auto box = tree["extents"].get<std::vector<int>>();
+  for (std::size_t i = 0; i < tree["children"].size(); ++i) {
+    const auto& child = tree["children"][i];
+    const std::string name = child["name"];
+    if (i < names.size()) {
+      EXPECT_EQ(name, names[i]);
+    }
+    EXPECT_EQ(child["text"], name);
+    EXPECT_EQ(child["role"], i == 1 || i == 5 ? "heading" : "label") << name;
+    const auto extents = child["extents"].get<std::vector<int>>();
+    EXPECT_GT(extents[2], 0) << name;
+    EXPECT_GE(extents[0], box[0]) << name;
+    EXPECT_GE(extents[1], box[1]) << name;
+    EXPECT_LE(extents[0] + extents[2], box[0] + box[2]) << name;
+    EXPECT_LE(extents[1] + extents[3], box[1] + box[3]) << name;
+  }
+  EXPECT_EQ(
+      tree["children"][10]["name"].get<std::string>().rfind("Próximo backup: fotos, Diario, ", 0),
+      0u);
+
+  // The backups fail: the header says so, and the failure is announced.
+  ChildProcess listener({"sh", "-c", reader + "announcements 20"}, {}, dir.file("said"),
+                        dir.file("listener.err"), std::nullopt, true);
+  ASSERT_TRUE(eventually([&] { return readFile(dir.file("said")) == "ready\n"; }, 20s))
+      << readFile(dir.file("listener.err"));
+  document["health"] = "error";
+  testing::writeFile(snapshot, document.dump());
+  EXPECT_EQ(listener.wait(25s), 0);
+  EXPECT_EQ(readFile(dir.file("said")), "ready\nHalyard: error en los backups\n")
+      << readFile(dir.file("listener.err"));
+  EXPECT_TRUE(read([](const nlohmann::json& children) {
+    return !children.empty() &&
+           children[0]["name"] == "1,2 TB; 3 repos, 128 archivos; estado: error";
+  })) << tree.dump();
+
+  // Asked for, the window takes the keyboard: Shift+F10 opens its menu (Mediano chosen first),
+  // Escape gives the keyboard back.
+  const auto window = findWindow(display, "Halyard");
+  ASSERT_TRUE(window);
+  const auto focused = [&] {
+    const auto id =
+        testing::commandOutput(shellEnv(env) + "xdotool getwindowfocus -f 2>/dev/null", 5);
+    return id && std::stoul(*id) == std::stoul(window->id, nullptr, 16);
+  };
+  EXPECT_FALSE(focused());
+  ChildProcess focus({HALYARD_WIDGET_BINARY, "run", "--focus"}, env, dir.file("focus.out"),
+                     dir.file("focus.err"));
+  EXPECT_EQ(focus.wait(10s), 0) << readFile(dir.file("focus.err"));
+  ASSERT_TRUE(eventually(focused, 10s));
+  ASSERT_TRUE(testing::commandOutput(shellEnv(env) + "xdotool key shift+F10 sleep 1 key Return"));
+  EXPECT_TRUE(eventually(
+      [&] {
+        const auto now = findWindow(display, "Halyard");
+        return now && now->height == kMediumHeight;
+      },
+      10s))
+      << "the menu did not switch to medium";
+  ASSERT_TRUE(testing::commandOutput(shellEnv(env) + "xdotool key Escape"));
+  EXPECT_TRUE(eventually([&] { return !focused(); }, 10s));
+
+  widget.signal(SIGTERM);
+  EXPECT_EQ(widget.wait(10s), 0) << readFile(dir.file("err"));
 }
 
 // The program as the Debian package installs it, unpacked into HALYARD_PACKAGE_ROOT (the

@@ -120,6 +120,7 @@ TEST(CommandLine, MistakesGetOneLineThatNamesThem) {
       {"preview --placeholder --scale 9", "9 is not a number from 0.25 to 8"},
       {"run -o x.png --scale 0.1x", "0.1x is not a number from 0.25 to 8"},
       {"preview --placeholder --appearance purple", "purple"},
+      {"run --focus --window", "--window excludes --focus"},
   };
   for (const auto& c : cases) {
     const ProgramRun r = run(c.arguments);

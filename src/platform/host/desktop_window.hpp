@@ -22,8 +22,9 @@ class DesktopAppearance;
 class RunLoop;
 
 struct WindowOptions {
-  std::string title;    // window title and accessible name: the widget's display name
-  std::string program;  // names the window's class and the folder of its remembered state
+  std::string title;           // window title: the widget's display name
+  std::string accessibleName;  // what a screen reader calls the window
+  std::string program;         // names the window's class and the folder of its remembered state
   std::string textDomain;
   std::vector<WidgetFamily> families;        // what the menu offers
   std::optional<ui::Appearance> appearance;  // fixed; nothing: as the desktop prefers
@@ -32,10 +33,6 @@ struct WindowOptions {
   std::string statePath;                     // the remembered state; empty: nothing kept
 };
 
-// The texts of a placed tree in reading order, one per line: what the widget says, for a
-// screen reader.
-std::string textSummary(const ui::PlacedNode& tree);
-
 class DesktopWindow {
  public:
   virtual ~DesktopWindow() = default;
@@ -43,6 +40,8 @@ class DesktopWindow {
   virtual void show(const HostEntry& entry) = 0;
   // The desktop's appearance changed: lay out again.
   virtual void appearanceChanged() = 0;
+  // Asked for the keyboard (`run --focus`): takes the focus until Escape gives it back.
+  virtual void takeFocus() = 0;
 };
 
 struct DesktopWindows {

@@ -57,6 +57,8 @@ class HostProgram {
   const HostInfo& info() const { return info_; }
   // The widgets as the host's commands ask them: through extension processes.
   const std::vector<WidgetDescriptor>& widgets() const { return widgets_; }
+  // The widgets answering in this process (what an extension process serves).
+  const std::vector<WidgetDescriptor>& localWidgets() const { return local_; }
 
   // Adds a command of the program's own; `run` is called when it is chosen.
   CLI::App* addCommand(const std::string& name, const std::string& description, Command run);

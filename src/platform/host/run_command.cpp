@@ -1,4 +1,4 @@
-#include "platform/host/run_command.hpp"
+#include "platform/host/host_commands.hpp"
 
 #include <CLI/CLI.hpp>
 
@@ -13,6 +13,7 @@
 #include "platform/host/extension.hpp"
 #include "platform/host/host_program.hpp"
 #include "platform/host/instance_lock.hpp"
+#include "platform/host/instance_requests.hpp"
 #include "platform/host/run_loop.hpp"
 #include "platform/host/widget_renderer.hpp"
 #include "platform/host/window_state.hpp"
@@ -35,6 +36,7 @@ struct RunOptions {
   bool desktopType = false;
   bool clickThrough = false;
   bool replace = false;
+  bool focus = false;
   // For tests: another file to watch, and a shorter quiet period for its events.
   std::string watch;
   int debounceMs = 250;
@@ -128,6 +130,14 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
     return code;
   };
   if (program.widgets().empty()) return fail(kExitFailure, "there is no widget to run");
+  // The window runs elsewhere: it is only asked.
+  if (options.focus) {
+    if (auto why = sendInstanceRequest(info.program + "-window", "focus")) {
+      return fail(kExitFailure,
+                  "cannot reach the widget's window: " + *why + " (start it with `run --window`)");
+    }
+    return kExitOk;
+  }
   const WidgetDescriptor& widget = program.widgets().front();
   if (options.output.empty() && !options.window)
     return fail(kExitUsage, "run: nothing to keep drawn: give -o FILE, --window or both");
@@ -224,6 +234,7 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
   if (options.window) {
     WindowOptions windowOptions;
     windowOptions.title = widget.displayName;
+    windowOptions.accessibleName = widget.accessibilityLabel;
     windowOptions.program = info.program;
     windowOptions.textDomain = info.textDomain;
     windowOptions.families = widget.families;
@@ -232,6 +243,17 @@ int runWidget(HostProgram& program, const RunOptions& options, std::ostream& out
     windowOptions.clickThrough = options.clickThrough;
     windowOptions.statePath = statePath;
     window = windows->create(windowOptions, loop, desktop.get(), measurer);
+  }
+  // `run --focus` asks the one window for the keyboard. Made after the lock is taken and
+  // ended before it is let go, so that the socket it replaces is never another's.
+  std::optional<InstanceRequests> requests;
+  if (window && lock && lock->held()) {
+    requests.emplace(info.program + "-window", [&window](const std::string& request) {
+      if (request == "focus") window->takeFocus();
+    });
+    if (!requests->error().empty())
+      err << info.program << ": `run --focus` cannot reach this window: " << requests->error()
+          << "\n";
   }
 
   loop.onEntry([&](const HostEntry& entry) {
@@ -284,6 +306,15 @@ void addRunCommand(HostProgram& program) {
                     "One window runs per user: end the one running (SIGTERM) and take its "
                     "place; without it a second window says the first one's process id and "
                     "exits 0");
+  command
+      ->add_flag("--focus", options->focus,
+                 "Give the keyboard to the running window and exit (exit 3 when none runs): "
+                 "the arrow keys go from element to element (for a screen reader), the Menu key or "
+                 "Shift+F10 opens its menu, and Escape gives the keyboard back. The window "
+                 "never takes the focus by itself")
+      ->excludes("--window")
+      ->excludes("--output")
+      ->excludes("--replace");
   command->add_option("--watch", options->watch, "Watch this file instead of the widget's")
       ->group("");
   command

@@ -82,6 +82,9 @@ struct WidgetDescriptor {
   std::string kind;
   std::string displayName;  // as shown: the localisable key's translation, or the key itself
   std::string description;
+  // What a screen reader calls the widget as a whole; the display name when the widget
+  // gives none.
+  std::string accessibilityLabel;
   std::vector<WidgetFamily> families;
   std::function<HostEntry(const TimelineProviderContext&)> placeholder;
   // Nothing when the provider broke its contract (no completion, or more than one).
@@ -142,6 +145,12 @@ class StaticConfiguration {
     copy.description_ = std::move(key);
     return copy;
   }
+  // What a screen reader calls the placed widget (a localisable key).
+  StaticConfiguration accessibilityLabel(std::string key) const {
+    StaticConfiguration copy = *this;
+    copy.accessibilityLabel_ = std::move(key);
+    return copy;
+  }
   StaticConfiguration supportedFamilies(std::vector<WidgetFamily> families) const {
     StaticConfiguration copy = *this;
     copy.families_ = std::move(families);
@@ -189,6 +198,9 @@ class StaticConfiguration {
     out.kind = kind_;
     out.displayName = ui::localizedString(textDomain, displayName_);
     out.description = ui::localizedString(textDomain, description_);
+    out.accessibilityLabel = accessibilityLabel_.empty()
+                                 ? out.displayName
+                                 : ui::localizedString(textDomain, accessibilityLabel_);
     out.families = families_;
     auto self = std::make_shared<const StaticConfiguration>(*this);
     out.placeholder = [self](const TimelineProviderContext& context) {
@@ -244,6 +256,7 @@ class StaticConfiguration {
   Content content_;
   std::string displayName_;
   std::string description_;
+  std::string accessibilityLabel_;
   std::vector<WidgetFamily> families_;
   EntryJson entryJson_;
   EntryJson toWire_;

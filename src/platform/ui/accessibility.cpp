@@ -30,6 +30,7 @@ class AccessibilityNode final : public Node {
     if (!traits.children) traits.children = traits_.children;
     traits.hidden = traits.hidden || traits_.hidden;
     traits.heading = traits.heading || traits_.heading;
+    if (!traits.announcement) traits.announcement = traits_.announcement;
     return node;
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
@@ -71,6 +72,11 @@ View View::accessibilityHeading() const {
   return modified(detail::withTraits({.heading = true}));
 }
 
+View View::accessibilityAnnouncement(std::string text) const {
+  if (text.empty()) return *this;
+  return modified(detail::withTraits({.announcement = std::move(text)}));
+}
+
 namespace {
 
 std::string joinedLabels(const std::vector<AccessibilityElement>& elements) {
@@ -94,8 +100,8 @@ void collect(const PlacedNode& node, std::vector<AccessibilityElement>& out) {
   const AccessibilityRole leafRole = traits.heading ? AccessibilityRole::heading
                                      : node.symbol  ? AccessibilityRole::image
                                                     : AccessibilityRole::text;
-  if (!traits.label && !traits.children && !traits.heading) {
-    if (node.text) out.push_back({leafRole, node.text->spec.text, node.frame, {}});
+  if (!traits.label && !traits.children && !traits.heading && !traits.announcement) {
+    if (node.text) out.push_back({leafRole, node.text->spec.text, node.frame, {}, {}});
     if (node.symbol) return;  // unlabelled symbols are decorative
     for (const PlacedNode& child : node.children)
       collect(child, out);
@@ -105,11 +111,13 @@ void collect(const PlacedNode& node, std::vector<AccessibilityElement>& out) {
   const auto behavior = traits.children.value_or(AccessibilityChildBehavior::combine);
   std::vector<AccessibilityElement> inner;
   if (behavior != AccessibilityChildBehavior::ignore) {
-    if (node.text) inner.push_back({AccessibilityRole::text, node.text->spec.text, node.frame, {}});
+    if (node.text)
+      inner.push_back({AccessibilityRole::text, node.text->spec.text, node.frame, {}, {}});
     for (const PlacedNode& child : node.children)
       collect(child, inner);
   }
-  AccessibilityElement element{leafRole, traits.label.value_or(""), node.frame, {}};
+  AccessibilityElement element{
+      leafRole, traits.label.value_or(""), node.frame, {}, traits.announcement.value_or("")};
   if (behavior == AccessibilityChildBehavior::contain) {
     element.role = traits.heading ? AccessibilityRole::heading : AccessibilityRole::group;
     element.children = std::move(inner);

@@ -24,6 +24,8 @@ struct AccessibilityElement {
   std::string label;  // from the full texts; a group's own label may be empty
   Rect frame;         // container coordinates, points
   std::vector<AccessibilityElement> children;  // groups only
+  std::string announcement;                    // said once when the element appears; empty: none
+  bool operator==(const AccessibilityElement&) const = default;
 };
 
 // The elements of a placed tree in reading order (the order of the tree: top to bottom,

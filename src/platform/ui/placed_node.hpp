@@ -61,6 +61,7 @@ struct PlacedAccessibility {
   std::optional<AccessibilityChildBehavior> children{};
   bool hidden = false;
   bool heading = false;
+  std::optional<std::string> announcement{};
   bool operator==(const PlacedAccessibility&) const = default;
 };
 

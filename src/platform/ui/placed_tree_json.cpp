@@ -116,6 +116,7 @@ ordered_json toJson(const PlacedNode& node) {
     if (traits.children) accessibility["children"] = childBehaviorName(*traits.children);
     if (traits.hidden) accessibility["hidden"] = true;
     if (traits.heading) accessibility["heading"] = true;
+    if (traits.announcement) accessibility["announcement"] = *traits.announcement;
     json["accessibility"] = std::move(accessibility);
   }
   ordered_json children = ordered_json::array();
@@ -132,6 +133,7 @@ ordered_json toJson(const std::vector<AccessibilityElement>& elements) {
     json["role"] = roleName(element.role);
     json["label"] = element.label;
     json["frame"] = frameJson(element.frame);
+    if (!element.announcement.empty()) json["announcement"] = element.announcement;
     if (element.role == AccessibilityRole::group) json["children"] = toJson(element.children);
     list.push_back(std::move(json));
   }

@@ -95,12 +95,15 @@ class View {
 
   // Accessibility (accessibility.hpp). A label makes this view one element read as the label;
   // accessibilityElement makes it one element over what it holds; a hidden view and all it
-  // holds are not read; a heading is announced as one (section titles). The innermost label
-  // and child behaviour win.
+  // holds are not read; a heading is announced as one (section titles). An announcement is
+  // said once when the element appears on the screen, whatever the reader is busy with (a
+  // failure that needs attention); an empty text adds none. The innermost label, child
+  // behaviour and announcement win.
   View accessibilityLabel(std::string label) const;
   View accessibilityElement(AccessibilityChildBehavior children) const;
   View accessibilityHidden(bool hidden = true) const;
   View accessibilityHeading() const;
+  View accessibilityAnnouncement(std::string text) const;
 
   const detail::Node& node() const { return *node_; }
 

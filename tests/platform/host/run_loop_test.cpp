@@ -378,24 +378,5 @@ TEST(WindowState, LivesInTheUsersConfigFolderUnderTheProgramsName) {
   EXPECT_FALSE(cornerFromName("centre").has_value());
 }
 
-TEST(DesktopWindow, TheSummaryReadsTheTextsInOrder) {
-  ui::PlacedNode root;
-  root.kind = "VStack";
-  ui::PlacedNode first;
-  first.kind = "Text";
-  first.text = ui::PlacedText{};
-  first.text->displayedText = "1,2 TB";
-  ui::PlacedNode shape;
-  shape.kind = "Capsule";
-  ui::PlacedNode second = first;
-  second.text->displayedText = "Sin backups programados";
-  ui::PlacedNode row;
-  row.kind = "HStack";
-  row.children = {shape, second};
-  root.children = {first, row};
-  EXPECT_EQ(textSummary(root), "1,2 TB\nSin backups programados");
-  EXPECT_EQ(textSummary(shape), "");
-}
-
 }  // namespace
 }  // namespace halyard::host

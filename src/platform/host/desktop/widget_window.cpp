@@ -6,11 +6,14 @@
 #include <gtk/gtk.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 
+#include "platform/host/desktop/window_accessible.hpp"
 #include "platform/host/desktop_appearance.hpp"
 #include "platform/host/glib_support.hpp"
 #include "platform/host/widget_renderer.hpp"
@@ -90,6 +93,9 @@ constexpr const char* kStackingList = "_NET_CLIENT_LIST_STACKING";
 // Quiet after a move or a menu choice before the state file is written.
 constexpr std::chrono::milliseconds kSaveDelay{500};
 
+// From the window's getting the keyboard to its first element's getting the reader's focus.
+constexpr std::chrono::milliseconds kFirstFocusDelay{300};
+
 // The menu's texts, in Spanish like the widget's (localisable keys of its text domain).
 const char* familyLabel(WidgetFamily family) {
   switch (family) {
@@ -149,6 +155,14 @@ struct WidgetWindow::State {
   std::optional<WidgetFamily> sizedFor;
   std::size_t redraws = 0;
   bool presented = false;
+  std::vector<std::string> announced;  // by the elements shown
+  // The keyboard was asked for (`run --focus`) and not yet given back; on X11, the window
+  // that had it then.
+  bool focusAsked = false;
+  Window previousFocus = 0;
+  guint focusIdle = 0;
+  guint firstFocus = 0;
+  guint menuIdle = 0;
 
   State(WindowOptions o, RunLoop& l, const DesktopAppearance* d, const ui::TextMeasurer& m)
       : options(std::move(o)), loop(l), desktop(d), measurer(m) {}
@@ -168,7 +182,7 @@ struct WidgetWindow::State {
     // input shape, and there an unmanaged window would stand above every other.
     unmanaged = options.clickThrough && !wayland && !environmentSet("WAYLAND_DISPLAY");
 
-    window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    window = accessibleWindowNew();
     g_object_ref_sink(window);
     gtk_window_set_title(GTK_WINDOW(window), options.title.c_str());
     gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
@@ -198,9 +212,8 @@ struct WidgetWindow::State {
     area = gtk_drawing_area_new();
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK);
     gtk_container_add(GTK_CONTAINER(window), area);
-    AtkObject* accessible = gtk_widget_get_accessible(area);
-    atk_object_set_name(accessible, options.title.c_str());
-    atk_object_set_role(accessible, ATK_ROLE_IMAGE);
+    // A screen reader finds the window by this name, and in it the widget's elements.
+    atk_object_set_name(gtk_widget_get_accessible(window), options.accessibleName.c_str());
 
     connectSignal(area, "draw", &State::onDraw, this);
     connectSignal(area, "notify::scale-factor", &State::onScaleFactor, this);
@@ -208,6 +221,10 @@ struct WidgetWindow::State {
     connectSignal(window, "delete-event", &State::onDelete, this);
     connectSignal(window, "configure-event", &State::onConfigure, this);
     connectSignal(window, "realize", &State::onRealize, this);
+    connectSignal(window, "key-press-event", &State::onKey, this);
+    connectSignal(window, "popup-menu", &State::onPopupMenu, this);
+    connectSignal(window, "focus-out-event", &State::onFocusOut, this);
+    connectSignal(window, "focus-in-event", &State::onFocusIn, this);
     if (unmanaged) connectSignal(window, "map-event", &State::onMap, this);
     if (options.clickThrough) {
       // An empty input region (GTK sets it on every X window the widget gets): every pointer
@@ -233,6 +250,9 @@ struct WidgetWindow::State {
   void buildMenu() {
     menu = gtk_menu_new();
     g_object_ref_sink(menu);
+    const std::vector<std::string> name{options.title};
+    atk_object_set_name(gtk_widget_get_accessible(menu),
+                        ui::formatLocalized(text("%@: tamaño"), name).c_str());
     GSList* group = nullptr;
     for (auto family : options.families) {
       const char* label = familyLabel(family);
@@ -266,6 +286,21 @@ struct WidgetWindow::State {
     addAction(gtk_menu_item_new_with_label(text("Salir").c_str()), "activate",
               [this] { loop.quit(); });
     gtk_widget_show_all(menu);
+    connectSignal(menu, "deactivate", &State::onMenuClosed, this);
+  }
+
+  // The menu closed with the keyboard still here: the reader goes back to the element it
+  // was on (once GTK has given the window its focus back).
+  static void onMenuClosed(GtkMenuShell*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (!self->focusAsked || self->menuIdle != 0) return;
+    self->menuIdle = addIdle([self] {
+      self->menuIdle = 0;
+      const int focus = focusedAccessibleElement(self->window);
+      if (!self->focusAsked || focus < 0) return;
+      focusAccessibleElement(self->window, -1);
+      focusAccessibleElement(self->window, focus);
+    });
   }
 
   std::string text(const char* key) const { return ui::localizedString(options.textDomain, key); }
@@ -357,11 +392,31 @@ struct WidgetWindow::State {
     if (tree && json == treeJson) return;
     tree = std::move(next);
     treeJson = std::move(json);
-    atk_object_set_description(gtk_widget_get_accessible(area), textSummary(*tree).c_str());
+    showElements(ui::accessibilityTree(*tree));
     resize(settings.family);
     gtk_widget_queue_draw(area);
     ++redraws;
     present();
+  }
+
+  // The elements become the window's accessible children; an announcement that the elements
+  // shown before did not have is said.
+  void showElements(std::vector<ui::AccessibilityElement> next) {
+    std::vector<std::string> said;
+    collectAnnouncements(next, said);
+    setAccessibleElements(window, next);
+    for (const std::string& text : said)
+      if (std::find(announced.begin(), announced.end(), text) == announced.end())
+        announce(window, text);
+    announced = std::move(said);
+  }
+
+  static void collectAnnouncements(const std::vector<ui::AccessibilityElement>& elements,
+                                   std::vector<std::string>& out) {
+    for (const auto& element : elements) {
+      if (!element.announcement.empty()) out.push_back(element.announcement);
+      collectAnnouncements(element.children, out);
+    }
   }
 
   bool transparent() const {
@@ -560,10 +615,7 @@ struct WidgetWindow::State {
     auto* self = static_cast<State*>(data);
     if (event->type != GDK_BUTTON_PRESS) return FALSE;
     if (event->button == GDK_BUTTON_SECONDARY) {
-      // Made when first asked for: a menu makes GTK look for a keyboard, which a compositor
-      // with no seat at all (Weston without input devices) does not have.
-      if (self->menu == nullptr) self->buildMenu();
-      gtk_menu_popup_at_pointer(GTK_MENU(self->menu), reinterpret_cast<GdkEvent*>(event));
+      self->openMenu(reinterpret_cast<GdkEvent*>(event));
       return TRUE;
     }
     if (event->button == GDK_BUTTON_PRIMARY && !self->layer) {
@@ -573,6 +625,162 @@ struct WidgetWindow::State {
       return TRUE;
     }
     return FALSE;
+  }
+
+  // At the pointer for a click; at the widget's corner, its first item chosen, for a key.
+  void openMenu(const GdkEvent* click) {
+    // Made when first asked for: a menu makes GTK look for a keyboard, which a compositor
+    // with no seat at all (Weston without input devices) does not have.
+    if (menu == nullptr) buildMenu();
+    if (click != nullptr) {
+      gtk_menu_popup_at_pointer(GTK_MENU(menu), click);
+      return;
+    }
+    gtk_menu_popup_at_widget(GTK_MENU(menu), area, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                             nullptr);
+    gtk_menu_shell_select_first(GTK_MENU_SHELL(menu), FALSE);
+  }
+
+  // The Menu key and Shift+F10, once the window has the keyboard.
+  static gboolean onPopupMenu(GtkWidget*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (self->options.clickThrough) return FALSE;
+    self->openMenu(nullptr);
+    return TRUE;
+  }
+
+  // With the keyboard: Escape gives it back; the arrows, Tab, Home and End move the reader's
+  // focus through the elements (a screen reader reads each as it gets there).
+  static gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (!self->focusAsked) return FALSE;
+    const int focus = focusedAccessibleElement(self->window);
+    const bool shift = (event->state & GDK_SHIFT_MASK) != 0;
+    switch (event->keyval) {
+      case GDK_KEY_Escape:
+        self->giveBackFocus();
+        return TRUE;
+      case GDK_KEY_Down:
+      case GDK_KEY_Right:
+        focusAccessibleElement(self->window, focus + 1);
+        return TRUE;
+      case GDK_KEY_Tab:
+      case GDK_KEY_ISO_Left_Tab:
+        focusAccessibleElement(self->window, shift || event->keyval == GDK_KEY_ISO_Left_Tab
+                                                 ? std::max(focus - 1, 0)
+                                                 : focus + 1);
+        return TRUE;
+      case GDK_KEY_Up:
+      case GDK_KEY_Left:
+        focusAccessibleElement(self->window, std::max(focus - 1, 0));
+        return TRUE;
+      case GDK_KEY_Home:
+        focusAccessibleElement(self->window, 0);
+        return TRUE;
+      case GDK_KEY_End:
+        focusAccessibleElement(self->window, std::numeric_limits<int>::max());
+        return TRUE;
+      default:
+        return FALSE;
+    }
+  }
+
+  // The keyboard arrived: the reader's focus goes to the first element, a moment after the
+  // reader has heard of the window (so that it says the window's name first).
+  static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (self->focusAsked && self->firstFocus == 0 && focusedAccessibleElement(self->window) < 0) {
+      self->firstFocus = addTimeout(kFirstFocusDelay, [self] {
+        self->firstFocus = 0;
+        if (self->focusAsked && focusedAccessibleElement(self->window) < 0)
+          focusAccessibleElement(self->window, 0);
+      });
+    }
+    return FALSE;
+  }
+
+  // The keyboard went elsewhere (not to the window's own menu): the window takes no focus
+  // again until asked.
+  static gboolean onFocusOut(GtkWidget*, GdkEventFocus*, gpointer data) {
+    auto* self = static_cast<State*>(data);
+    if (self->focusAsked && self->focusIdle == 0) {
+      self->focusIdle = addIdle([self] {
+        self->focusIdle = 0;
+        const bool menuOpen = self->menu != nullptr && gtk_widget_get_visible(self->menu);
+        if (!menuOpen && !gtk_window_is_active(GTK_WINDOW(self->window))) self->dropFocus();
+      });
+    }
+    return FALSE;
+  }
+
+  // Asked for the keyboard: the window accepts the focus and takes it, remembering (on X11)
+  // which window had it.
+  void takeFocus() {
+    if (options.clickThrough || !presented) return;  // nothing there to use
+    const bool again = focusAsked;
+    focusAsked = true;
+    auto* w = GTK_WINDOW(window);
+    if (layer) {
+      // wlroots compositors give the keyboard only to surfaces of the layers above the
+      // windows: while it has the keyboard, the widget stands there, until Escape.
+      gtk_layer_set_layer(w, GTK_LAYER_SHELL_LAYER_TOP);
+      gtk_layer_set_keyboard_mode(w, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+      return;
+    }
+    gtk_window_set_accept_focus(w, TRUE);
+    GdkWindow* gdkWindow = gtk_widget_get_window(window);
+    guint32 time = GDK_CURRENT_TIME;
+    if (gdkWindow != nullptr && GDK_IS_X11_WINDOW(gdkWindow)) {
+      if (!again) previousFocus = focusedWindow(gdkWindow);
+      time = gdk_x11_get_server_time(gdkWindow);
+    }
+    gtk_window_present_with_time(w, time);
+  }
+
+  void dropFocus() {
+    focusAsked = false;
+    focusAccessibleElement(window, -1);
+    if (layer) {
+      gtk_layer_set_keyboard_mode(GTK_WINDOW(window), GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+      gtk_layer_set_layer(GTK_WINDOW(window), GTK_LAYER_SHELL_LAYER_BOTTOM);
+    } else {
+      gtk_window_set_accept_focus(GTK_WINDOW(window), FALSE);
+    }
+  }
+
+  // Escape: the keyboard goes back to the window that had it (on X11; elsewhere the
+  // compositor chooses).
+  void giveBackFocus() {
+    dropFocus();
+    GdkWindow* gdkWindow = gtk_widget_get_window(window);
+    if (layer || gdkWindow == nullptr || !GDK_IS_X11_WINDOW(gdkWindow)) return;
+    GdkDisplay* display = gdk_window_get_display(gdkWindow);
+    const guint32 time = gdk_x11_get_server_time(gdkWindow);
+    if (previousFocus != 0 && previousFocus != GDK_WINDOW_XID(gdkWindow)) {
+      if (GdkWindow* previous = gdk_x11_window_foreign_new_for_display(display, previousFocus)) {
+        gdk_window_focus(previous, time);
+        g_object_unref(previous);
+        return;
+      }
+    }
+    // No window had it: to whatever lies under the pointer.
+    gdk_x11_display_error_trap_push(display);
+    XSetInputFocus(GDK_WINDOW_XDISPLAY(gdkWindow), PointerRoot, RevertToPointerRoot, time);
+    gdk_x11_display_error_trap_pop_ignored(display);
+  }
+
+  // The window with the keyboard: the window manager's active window, else the X server's
+  // focus; 0 when none.
+  static Window focusedWindow(GdkWindow* gdkWindow) {
+    Display* x = GDK_WINDOW_XDISPLAY(gdkWindow);
+    const Atom active = gdk_x11_get_xatom_by_name_for_display(gdk_window_get_display(gdkWindow),
+                                                              "_NET_ACTIVE_WINDOW");
+    const auto windows = windowProperty(x, DefaultRootWindow(x), active, XA_WINDOW);
+    if (!windows.empty() && windows.front() != 0) return windows.front();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x, &focus, &revert);
+    return focus > PointerRoot ? focus : 0;
   }
 
   // Shown once there is something to show.
@@ -586,6 +794,9 @@ struct WidgetWindow::State {
   ~State() {
     if (root != nullptr) gdk_window_remove_filter(root, &State::onRootEvent, this);
     if (stackingIdle != 0) g_source_remove(stackingIdle);
+    if (focusIdle != 0) g_source_remove(focusIdle);
+    if (firstFocus != 0) g_source_remove(firstFocus);
+    if (menuIdle != 0) g_source_remove(menuIdle);
     save();
     if (menu != nullptr) {
       gtk_widget_destroy(menu);
@@ -614,6 +825,10 @@ void WidgetWindow::show(const HostEntry& entry) {
 
 void WidgetWindow::appearanceChanged() {
   state_->relayout();
+}
+
+void WidgetWindow::takeFocus() {
+  state_->takeFocus();
 }
 
 bool WidgetWindow::layerShell() const {

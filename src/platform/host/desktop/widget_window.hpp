@@ -2,10 +2,11 @@
 // The widget on the desktop: a window of the family's size that shows the run loop's current
 // entry, light or dark as the desktop prefers, crisp at the window's scale factor.
 //
-// On a Wayland compositor with layer-shell it is a background-layer surface anchored to a
-// corner; elsewhere an undecorated window that takes no focus (on X11 also kept below, on every
-// workspace, out of the taskbar and pager). A right-click menu switches the family and quits;
-// the family and the position are remembered across runs.
+// On a Wayland compositor with layer-shell it is a bottom-layer surface anchored to a corner;
+// elsewhere an undecorated window that takes no focus unless asked (on X11 also kept below, on
+// every workspace, out of the taskbar and pager). A right-click menu (or, once asked for the
+// keyboard, the Menu key) switches the family and quits; the family and the position are
+// remembered across runs. A screen reader finds the widget's elements in the window.
 
 #include <memory>
 #include <optional>
@@ -31,6 +32,8 @@ class WidgetWindow final : public DesktopWindow {
   void show(const HostEntry& entry) override;
   // The desktop's appearance changed: lay out again.
   void appearanceChanged() override;
+  // Takes the keyboard until Escape gives it back; the Menu key and Shift+F10 open the menu.
+  void takeFocus() override;
 
   // Whether the window is a layer-shell surface.
   bool layerShell() const;

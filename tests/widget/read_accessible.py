@@ -1,0 +1,60 @@
+#!/usr/bin/python3
+"""What a screen reader finds of a window over the accessibility bus (Debian's pyatspi).
+
+read_accessible.py tree NAME
+    the window named NAME as JSON: its extents and its children's role, name, text and
+    extents (screen coordinates); null while there is no such window
+read_accessible.py announcements SECONDS
+    prints "ready" once listening, then the name of the first notification that any
+    application shows (what a screen reader speaks at once); gives up after SECONDS
+"""
+import json
+import sys
+
+import pyatspi
+from gi.repository import GLib
+
+
+def extents(accessible):
+    box = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return [box.x, box.y, box.width, box.height]
+
+
+def window(name):
+    for application in pyatspi.Registry.getDesktop(0):
+        for child in application or []:
+            if child is not None and child.name == name:
+                return child
+    return None
+
+
+def tree(name):
+    found = window(name)
+    if found is None:
+        return None
+    children = []
+    for child in found:
+        text = child.queryText()
+        children.append({"role": child.getRoleName(), "name": child.name,
+                         "text": text.getText(0, -1), "extents": extents(child)})
+    return {"extents": extents(found), "children": children}
+
+
+def announcements(seconds):
+    def said(event):
+        if event.detail1 and event.source.getRole() == pyatspi.ROLE_NOTIFICATION:
+            print(event.source.name, flush=True)
+            pyatspi.Registry.stop()
+
+    pyatspi.Registry.registerEventListener(said, "object:state-changed:showing")
+    # Applications learn of a new listener over the bus; give them a moment.
+    GLib.timeout_add(500, lambda: print("ready", flush=True) and False)
+    GLib.timeout_add_seconds(seconds, lambda: pyatspi.Registry.stop() and False)
+    pyatspi.Registry.start()
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "tree":
+        print(json.dumps(tree(sys.argv[2])))
+    else:
+        announcements(int(sys.argv[2]))
