@@ -62,6 +62,7 @@ sanitize: deps
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 	@echo "== bench/host_render.py"; bench/host_render.py $(BUILD)
+	@echo "== bench/preview_scaling.py"; bench/preview_scaling.py $(BUILD)
 
 # Fuzzing with clang's libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer.
 FUZZ_BUILD   ?= build-fuzz

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the test programs.
 
+#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace halyard::testing {
 
@@ -41,6 +44,25 @@ inline std::string readFile(const std::string& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+// The width and height of a PNG, decoded whole by libpng (every chunk and its checksum, the
+// compressed pixels to their end); {0, 0} when it does not decode.
+inline std::pair<unsigned, unsigned> decodedPngSize(const std::string& bytes) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {0, 0};
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<unsigned char> pixels(std::size_t{image.width} * image.height * 4);
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return {0, 0};
+  }
+  return {image.width, image.height};
+}
+
+inline std::pair<unsigned, unsigned> decodedPngFileSize(const std::string& path) {
+  return decodedPngSize(readFile(path));
 }
 
 inline std::string sourcePath(const std::string& relative) {

@@ -26,9 +26,10 @@ std::string snapshotFilePath(const HomeLookup& databaseHome);
 // larger one is refused before a byte of it is read or any memory is set aside for it.
 inline constexpr std::uint64_t kSnapshotSizeLimit = std::uint64_t{256} << 20;
 
-// Reads a whole regular file without blocking on FIFOs or devices. Fails with the system's
-// error; a path that is not a regular file fails with EINVAL-like "not a regular file", and
-// one larger than kSnapshotSizeLimit with EFBIG, both before anything is read.
+// Reads a whole regular file without blocking on FIFOs or devices, with room after it for
+// decodeSnapshotInPlace. Fails with the system's error; a path that is not a regular file
+// fails with EINVAL-like "not a regular file", and one larger than kSnapshotSizeLimit with
+// EFBIG, both before anything is read.
 struct ReadError {
   std::error_code code;
   std::string message() const;

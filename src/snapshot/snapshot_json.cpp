@@ -3,7 +3,10 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#include "snapshot/huge_pages.hpp"
 
 namespace halyard {
 
@@ -126,6 +129,7 @@ std::vector<T> readArray(object obj, std::string_view name, F decodeOne) {
   }
   std::vector<T> out;
   out.reserve(array.size());
+  detail::adviseHugePages(out.data(), out.capacity() * sizeof(T));
   std::size_t index = 0;
   for (element item : array) {
     try {
@@ -211,9 +215,16 @@ DecodeResult decodePadded(const char* data, std::size_t length, std::string* own
     simdjson::dom::parser parser;
     // A document cannot nest deeper than half its length: small documents get a small stack.
     const std::size_t depth = std::min(kMaxDepth, length / 2 + 2);
-    if (parser.allocate(length, depth) != simdjson::SUCCESS) {
+    if (parser.allocate(length, depth) != simdjson::SUCCESS ||
+        document.allocate(length) != simdjson::SUCCESS) {
       return DecodeError{"", "a document the parser can hold", "one too large for memory"};
     }
+    // The parser's index and the document's tape and strings, at least as long as these
+    // (simdjson's own sizes), are written once each.
+    detail::adviseHugePages(parser.implementation->structural_indexes.get(),
+                            length * sizeof(std::uint32_t));
+    detail::adviseHugePages(document.tape.get(), length * sizeof(std::uint64_t));
+    detail::adviseHugePages(document.string_buf.get(), length / 3 * 5);
     if (const auto code =
             parser.parse_into_document(document, data, length, owned == nullptr).get(root);
         code != simdjson::SUCCESS) {

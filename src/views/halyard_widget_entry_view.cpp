@@ -264,7 +264,7 @@ View HalyardWidgetEntryView::providerBars(int maxCount) const {
 
   return RowClippingVStack(
       HorizontalAlignment::leading, 5,
-      {ForEach(shown, [&](const WidgetSnapshot::ProviderUsage& provider) {
+      {ForEach(shown, [*this, reference](const WidgetSnapshot::ProviderUsage& provider) {
         return HStack(VerticalAlignment::center, 6,
                       {
                           Text(provider.label)
@@ -299,7 +299,7 @@ View HalyardWidgetEntryView::providerDonut() const {
               HorizontalAlignment::leading, 4,
               {ForEach(
                   providers,
-                  [&](const WidgetSnapshot::ProviderUsage& provider) {
+                  [*this](const WidgetSnapshot::ProviderUsage& provider) {
                     return HStack(
                                VerticalAlignment::center, 6,
                                {
@@ -327,7 +327,8 @@ View HalyardWidgetEntryView::repoBars() const {
   const std::int64_t reference = referenceValue(counts);
 
   return RowClippingVStack(
-      HorizontalAlignment::leading, 4, {ForEach(repos, [&](const WidgetSnapshot::RepoUsage& repo) {
+      HorizontalAlignment::leading, 4,
+      {ForEach(repos, [*this, reference](const WidgetSnapshot::RepoUsage& repo) {
         return HStack(VerticalAlignment::center, 6,
                       {
                           Text(repo.name)

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <ostream>
+#include <utility>
 
 #include "platform/host/host_program.hpp"
 #include "platform/host/widget_renderer.hpp"
@@ -57,7 +58,8 @@ int preview(const std::string& program, const PreviewRequest& request, std::ostr
     err << program << ": " << *why << "\n";
     return host::kExitFailure;
   }
-  const ui::PlacedNode tree = host::layoutWidget(widgetContent(entry), settings, measurer);
+  const ui::PlacedNode tree =
+      host::layoutWidget(widgetContent(std::move(entry)), settings, measurer);
   if (!request.layoutJson.empty()) {
     if (auto error =
             render::writeFileAtomically(request.layoutJson, ui::layoutJson(tree).dump(2) + "\n")) {

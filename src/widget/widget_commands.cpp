@@ -13,7 +13,8 @@ std::variant<WidgetSnapshot, int> readSnapshotFile(const std::string& program,
     err << program << ": " << path << ": " << error->message() << "\n";
     return host::kExitUsage;
   }
-  DecodeResult result = decodeSnapshot(std::get<std::string>(read));
+  // In place: the file's bytes go as soon as the parser has read them.
+  DecodeResult result = decodeSnapshotInPlace(std::get<std::string>(read));
   if (!result) {
     err << program << ": " << path << ": " << result.error().message() << "\n";
     return host::kExitInvalid;

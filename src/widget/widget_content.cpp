@@ -1,11 +1,15 @@
 #include "widget/widget_content.hpp"
 
+#include <utility>
+
 #include "views/halyard_widget_entry_view.hpp"
 
 namespace halyard {
 
-ui::View widgetContent(const HalyardWidgetEntry& entry) {
-  return HalyardWidgetEntryView(entry).body().containerBackground(ui::StyleName::tertiaryFill);
+ui::View widgetContent(HalyardWidgetEntry entry) {
+  return HalyardWidgetEntryView(std::move(entry))
+      .body()
+      .containerBackground(ui::StyleName::tertiaryFill);
 }
 
 }  // namespace halyard

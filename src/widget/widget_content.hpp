@@ -6,7 +6,8 @@
 namespace halyard {
 
 // What the widget draws for one entry: the entry view on the tertiary fill. The family comes
-// from the environment the host lays it out in.
-ui::View widgetContent(const HalyardWidgetEntry& entry);
+// from the environment the host lays it out in. The view keeps the entry: pass a temporary
+// to spare a copy of a large snapshot.
+ui::View widgetContent(HalyardWidgetEntry entry);
 
 }  // namespace halyard

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <set>
 
 #include "platform/host/widget_family.hpp"
@@ -217,8 +218,15 @@ TEST(WidgetFits, EverySnapshotInBothFamiliesAtBothScales) {
 }
 
 // The long lists do give up rows: the large widget shows some repositories of 40, none of
-// them with 13 providers, and the medium widget the first three providers at most.
+// them with 13 providers, and the medium widget the first three providers at most. They cost
+// only the rows shown: for 100 000 repositories a layout makes a few dozen rows.
 TEST(WidgetFits, LongListsShowTheirFirstRows) {
+  const std::uint64_t before = ui::forEachRowsMade();
+  const auto huge =
+      layoutEntry(withLists(3, 100000), WidgetFamily::systemLarge, kEntryDate, &measurer());
+  EXPECT_LE(ui::forEachRowsMade() - before, 40u);
+  EXPECT_NE(textNode(huge, "repositorio 0"), nullptr);
+
   const auto forty =
       layoutEntry(withLists(2, 40), WidgetFamily::systemLarge, kEntryDate, &measurer());
   EXPECT_NE(textNode(forty, "repositorio 0"), nullptr);

@@ -153,27 +153,16 @@ TEST(CommandLine, DescribeListsTheOneWidget) {
               "families":["systemMedium","systemLarge"]}]})"));
 }
 
-// The size of a PNG from its header: width and height are big-endian at bytes 16 and 20.
-std::pair<unsigned, unsigned> pngSize(const std::string& path) {
-  const std::string data = testing::readFile(path);
-  if (data.size() < 24 || data.compare(1, 3, "PNG") != 0) return {0, 0};
-  auto word = [&](std::size_t at) {
-    unsigned value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-      value = value << 8 | static_cast<unsigned char>(data[at + i]);
-    return value;
-  };
-  return {word(16), word(20)};
-}
-
 TEST(CommandLine, RenderDrawsEverySupportedFamilyAtItsSize) {
   for (int scale : {1, 2}) {
     testing::TempDir dir;
     const ProgramRun r =
         run("render --scale " + std::to_string(scale) + " -o " + quote(dir.path().string()));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(pngSize(dir.file("halyard-medium.png")), std::make_pair(364u * scale, 170u * scale));
-    EXPECT_EQ(pngSize(dir.file("halyard-large.png")), std::make_pair(364u * scale, 382u * scale));
+    EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-medium.png")),
+              std::make_pair(364u * scale, 170u * scale));
+    EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-large.png")),
+              std::make_pair(364u * scale, 382u * scale));
   }
   testing::TempDir dir;
   EXPECT_EQ(run("render --family large -o " + quote(dir.file("w.pdf"))).status, 0);

@@ -23,19 +23,6 @@ std::size_t lineCount(const std::string& path) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// Width and height of a PNG file, from its header.
-std::pair<unsigned, unsigned> pngSize(const std::string& path) {
-  const std::string bytes = readFile(path);
-  if (bytes.size() < 24 || bytes.substr(1, 3) != "PNG") return {0, 0};
-  auto word = [&](std::size_t at) {
-    unsigned value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-      value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-  };
-  return {word(16), word(20)};
-}
-
 TEST(RunCommand, KeepsThePictureOfTheWidgetAndEndsOnSigterm) {
   TempDir dir;
   const std::string image = dir.file("widget.png");
@@ -45,7 +32,8 @@ TEST(RunCommand, KeepsThePictureOfTheWidgetAndEndsOnSigterm) {
                      {{"XDG_CONFIG_HOME", dir.file("config")}}, dir.file("out"), dir.file("err"));
   ASSERT_TRUE(eventually([&] { return lineCount(dir.file("out")) == 1; }, 20s))
       << readFile(dir.file("err"));
-  EXPECT_EQ(pngSize(image), (std::pair<unsigned, unsigned>{728, 764}));  // large at scale 2
+  EXPECT_EQ(testing::decodedPngFileSize(image),
+            (std::pair<unsigned, unsigned>{728, 764}));  // large at scale 2
 
   // The watched file changes, the widget is asked again, but what it shows is the same.
   testing::writeFile(watched, "{}");

@@ -174,7 +174,10 @@ ui::TextMeasurement measureLayout(PangoLayout* layout) {
 TextContext::TextContext()
     : fontMap_(pango_cairo_font_map_new()),
       context_(pango_font_map_create_context(fontMap_.get())) {
-  // 72 dpi: one device unit is one point.
+  // 72 dpi: one device unit is one point. The font map too: Pango measures a font's metrics
+  // in a context of its own at the map's resolution, and a second resolution would resolve
+  // every font description twice (a fontconfig match and sort, two threads each).
+  pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(fontMap_.get()), 72.0);
   pango_cairo_context_set_resolution(context_.get(), 72.0);
   // Metrics that do not depend on the device scale: no hinting, no rounding to whole units.
   CairoFontOptionsPtr options(cairo_font_options_create());
@@ -183,6 +186,12 @@ TextContext::TextContext()
   pango_cairo_context_set_font_options(context_.get(), options.get());
   pango_context_set_round_glyph_positions(context_.get(), FALSE);
   pango_context_set_base_dir(context_.get(), PANGO_DIRECTION_LTR);
+  // The C and POSIX locales name no language ("c"): Pango then gives Latin text "en" but
+  // looks up a layout's own metrics under "c", which resolves every font description twice.
+  PangoLanguage* language = pango_context_get_language(context_.get());
+  if (language == nullptr) language = pango_language_get_default();
+  if (pango_language_matches(language, "c;posix"))
+    pango_context_set_language(context_.get(), pango_language_from_string("en"));
 }
 
 // A layout of `text` in the TextSpec's font and attributes, unconstrained.
@@ -243,9 +252,12 @@ SetText TextContext::set(const ui::TextSpec& spec, std::optional<double> width) 
 }
 
 std::optional<std::string> TextContext::unusableReason() const {
-  // Digits are in every font: a context that cannot set them has no font at all.
+  // Digits are in every font: a context that cannot set them has no font at all. Set in the
+  // fine print's size, which the widgets use anyway: each size is a font set to resolve.
   ui::TextSpec digit;
   digit.text = "0";
+  digit.font = ui::Font::caption2();
+  digit.pointSize = digit.font.size();
   const LayoutPtr layout = plainLayout(digit, digit.text);
   PangoRectangle logical{};
   pango_layout_get_extents(layout.get(), nullptr, &logical);

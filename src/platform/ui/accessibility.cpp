@@ -1,6 +1,7 @@
 // The accessibility modifiers and the accessibility tree.
 #include "platform/ui/accessibility.hpp"
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -45,41 +46,35 @@ class AccessibilityNode final : public Node {
   PlacedAccessibility traits_;
 };
 
-// `view` with `traits`; each member of a group gets them.
-View accessible(const View& view, const PlacedAccessibility& traits) {
-  if (view.node().isEmpty()) return view;
-  if (const auto* members = view.node().groupChildren()) {
-    std::vector<View> wrapped;
-    wrapped.reserve(members->size());
-    for (const View& member : *members)
-      wrapped.push_back(accessible(member, traits));
-    return Group(std::move(wrapped));
-  }
-  return View(std::make_shared<const AccessibilityNode>(view, traits));
+// Wraps a view (each member of a group, each row of a lazy one) in `traits`.
+std::function<View(const View&)> withTraits(PlacedAccessibility traits) {
+  return [traits = std::move(traits)](const View& view) {
+    return View(std::make_shared<const AccessibilityNode>(view, traits));
+  };
 }
 
 }  // namespace
 }  // namespace detail
 
 View View::accessibilityLabel(std::string label) const {
-  return detail::accessible(*this, {.label = std::move(label)});
+  return modified(detail::withTraits({.label = std::move(label)}));
 }
 
 View View::accessibilityElement(AccessibilityChildBehavior children) const {
-  return detail::accessible(*this, {.children = children});
+  return modified(detail::withTraits({.children = children}));
 }
 
 View View::accessibilityHidden(bool hidden) const {
-  return detail::accessible(*this, {.hidden = hidden});
+  return modified(detail::withTraits({.hidden = hidden}));
 }
 
 View View::accessibilityHeading() const {
-  return detail::accessible(*this, {.heading = true});
+  return modified(detail::withTraits({.heading = true}));
 }
 
 View View::accessibilityAnnouncement(std::string text) const {
   if (text.empty()) return *this;
-  return detail::accessible(*this, {.announcement = std::move(text)});
+  return modified(detail::withTraits({.announcement = std::move(text)}));
 }
 
 namespace {

@@ -48,13 +48,17 @@ class StackNode final : public Node {
         children_(list_.views()) {}
 
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return plan(proposal, inner(context)).size;
+    const LayoutContext childContext = inner(context);
+    std::unique_ptr<BuiltRows> own;
+    return plan(proposal, childContext, rows(childContext, own)).size;
   }
 
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
     const LayoutContext childContext = inner(context);
-    const Plan layout = plan(proposal, childContext);
+    std::unique_ptr<BuiltRows> own;
+    const Rows children = rows(childContext, own);
+    const Plan layout = plan(proposal, childContext, children);
     PlacedNode node = placedNode(axis_ == Axis::vertical ? "VStack" : "HStack", frame);
     node.children.reserve(layout.shown);
     for (std::size_t i = 0; i < layout.shown; ++i) {
@@ -64,7 +68,7 @@ class StackNode final : public Node {
               ? Rect{frame.x + layout.cross[i], frame.y + layout.along[i], size.width, size.height}
               : Rect{frame.x + layout.along[i], frame.y + layout.cross[i], size.width, size.height};
       node.children.push_back(
-          children_[i].node().place(childFrame, layout.proposals[i], childContext));
+          children.at(i)->node().place(childFrame, layout.proposals[i], childContext));
     }
     return node;
   }
@@ -72,10 +76,12 @@ class StackNode final : public Node {
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
     const LayoutContext childContext = inner(context);
-    const Plan layout = plan(proposal, childContext);
+    std::unique_ptr<BuiltRows> own;
+    const Rows children = rows(childContext, own);
+    const Plan layout = plan(proposal, childContext, children);
     for (std::size_t i = 0; i < layout.shown; ++i) {
       const auto baseline = layout.baselines.empty()
-                                ? baselineOf(children_[i], layout.proposals[i], childContext)
+                                ? baselineOf(*children.at(i), layout.proposals[i], childContext)
                                 : layout.baselines[i];
       if (!baseline) continue;
       return *baseline + (axis_ == Axis::vertical ? layout.along[i] : layout.cross[i]);
@@ -96,6 +102,45 @@ class StackNode final : public Node {
     Size size;
   };
 
+  // The children as one layout sees them: the list itself, or, when it keeps lazy groups (a
+  // row-clipping stack over ForEach), the rows made from it so far, made further on demand.
+  class Rows {
+   public:
+    explicit Rows(const std::vector<View>& list) : list_(&list) {}
+    explicit Rows(BuiltRows& built) : built_(&built) {}
+
+    // Child `index`; nullptr past the last one.
+    const View* at(std::size_t index) const {
+      if (built_) return built_->at(index);
+      return index < list_->size() ? &(*list_)[index] : nullptr;
+    }
+    // How many children there are: every row is made.
+    std::size_t count() const {
+      if (!built_) return list_->size();
+      std::size_t n = 0;
+      while (built_->at(n))
+        ++n;
+      return n;
+    }
+
+   private:
+    const std::vector<View>* list_ = nullptr;
+    BuiltRows* built_ = nullptr;
+  };
+
+  // The rows of this stack for the layout of `context`: made rows are kept in the layout's
+  // cache, or in `own` when there is none.
+  Rows rows(const LayoutContext& context, std::unique_ptr<BuiltRows>& own) const {
+    if (!list_.holdsLazyGroups()) return Rows(children_);
+    if (!context.cache) {
+      own = std::make_unique<BuiltRows>(children_);
+      return Rows(*own);
+    }
+    auto& built = context.cache->rows[this];
+    if (!built) built = std::make_unique<BuiltRows>(children_);
+    return Rows(*built);
+  }
+
   LayoutContext inner(const LayoutContext& context) const {
     LayoutContext result = derive(context, this);
     result.stackAxis = axis_;
@@ -105,11 +150,9 @@ class StackNode final : public Node {
   double alongOf(Size size) const { return axis_ == Axis::vertical ? size.height : size.width; }
   double crossOf(Size size) const { return axis_ == Axis::vertical ? size.width : size.height; }
 
-  Plan plan(const ProposedSize& proposal, const LayoutContext& context) const {
-    const std::size_t count = children_.size();
+  Plan plan(const ProposedSize& proposal, const LayoutContext& context, const Rows& rows) const {
     Plan result;
-    result.shown = count;
-    if (count == 0) return result;
+    if (!rows.at(0)) return result;
     // Room for the first `n` children's answers. A row-clipping stack grows it row by row, so
     // that a long list costs memory only for the rows it measures.
     auto reserveRows = [&](std::size_t n) {
@@ -124,7 +167,7 @@ class StackNode final : public Node {
                                      : ProposedSize{along, crossProposal};
     };
     auto measure = [&](std::size_t i, std::optional<double> along) {
-      return cleanSize(sizeOf(children_[i], offer(along), context));
+      return cleanSize(sizeOf(*rows.at(i), offer(along), context));
     };
     // Settles child i's proposal and size; returns the length it takes along the axis.
     auto assign = [&](std::size_t i, std::optional<double> along) {
@@ -140,8 +183,7 @@ class StackNode final : public Node {
       // rows kept with the next one wait for it: they go when it does not show.
       double used = 0;
       std::size_t waiting = 0;  // rows at the end of those shown that wait for the next one
-      result.shown = 0;
-      for (std::size_t i = 0; i < count; ++i) {
+      for (std::size_t i = 0; const View* row = rows.at(i); ++i) {
         const bool required = i < minimumRows_;
         const double gap = i > 0 ? spacing_ : 0;
         const double left = *alongProposal - used - gap;
@@ -150,19 +192,22 @@ class StackNode final : public Node {
         const double length = assign(i, std::max(left, 0.0));
         if (!required) {
           if (length > left + kFitTolerance) break;
-          if (length <= 0 && children_[i].node().yieldsLength(axis_)) break;
+          if (length <= 0 && row->node().yieldsLength(axis_)) break;
         }
         used += gap + length;
         ++result.shown;
-        waiting = children_[i].node().keepsWithNext() && !required ? waiting + 1 : 0;
+        waiting = row->node().keepsWithNext() && !required ? waiting + 1 : 0;
       }
       result.shown -= waiting;
     } else if (clipsRows_ || !alongProposal) {
-      reserveRows(count);
-      for (std::size_t i = 0; i < count; ++i)
+      result.shown = rows.count();
+      reserveRows(result.shown);
+      for (std::size_t i = 0; i < result.shown; ++i)
         assign(i, std::nullopt);
     } else {
-      reserveRows(count);
+      // Only row-clipping stacks keep lazy groups: this list is whole.
+      result.shown = children_.size();
+      reserveRows(result.shown);
       distribute(*alongProposal, measure, assign);
     }
     result.along.assign(result.shown, 0);
@@ -183,7 +228,7 @@ class StackNode final : public Node {
       result.baselines.resize(result.shown);
       double line = 0;
       for (std::size_t i = 0; i < result.shown; ++i) {
-        result.baselines[i] = baselineOf(children_[i], result.proposals[i], context);
+        result.baselines[i] = baselineOf(*rows.at(i), result.proposals[i], context);
         line = std::max(line, result.baselines[i].value_or(result.sizes[i].height));
       }
       for (std::size_t i = 0; i < result.shown; ++i) {
@@ -344,17 +389,22 @@ class ZStackNode final : public Node {
   const std::vector<View>& children_;  // list_.views()
 };
 
+// A row-clipping stack asks for its rows in order and stops at the first that does not fit:
+// it keeps lazy groups, whose rows are made when asked for. Every other stack measures all
+// its children, which are made at once.
 View stack(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
            std::optional<double> spacing, std::vector<View> children, bool clipsRows,
            std::size_t minimumRows = 0) {
-  return View(std::make_shared<const StackNode>(axis, horizontal, vertical, spacing,
-                                                flattenChildren(std::move(children)), clipsRows,
-                                                minimumRows));
+  return View(std::make_shared<const StackNode>(
+      axis, horizontal, vertical, spacing,
+      flattenChildren(std::move(children), clipsRows ? LazyGroups::keep : LazyGroups::build),
+      clipsRows, minimumRows));
 }
 
 }  // namespace
 
-View groupStack(const std::vector<View>& children) {
+View groupStack(const ChildList& children) {
+  if (children.holdsLazyGroups()) return VStack(children.views());
   return View(std::make_shared<const StackNode>(Axis::vertical, HorizontalAlignment::center,
                                                 VerticalAlignment::center, std::nullopt,
                                                 ChildList::borrowed(children), false));

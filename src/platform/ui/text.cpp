@@ -166,6 +166,16 @@ class TextNode final : public Node {
       return result;
     }
     const double baseSize = result.spec.pointSize;
+    if (*result.maxWidth == 0) {
+      // No text fits no width, at any scale: the smallest scale's answer is the base size's,
+      // scaled (sizes are linear in the point size), which spares setting the text in a size
+      // that stacks only ask about while they weigh their children.
+      result.spec.pointSize = baseSize * minimumScale;
+      result.measurement.size = {result.measurement.size.width * minimumScale,
+                                 result.measurement.size.height * minimumScale};
+      result.measurement.firstBaseline *= minimumScale;
+      return result;
+    }
     auto at = [&](double scale) {
       TextSpec spec = result.spec;
       spec.pointSize = baseSize * scale;

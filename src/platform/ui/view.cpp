@@ -2,6 +2,7 @@
 #include "platform/ui/view.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -28,27 +29,85 @@ class EmptyNode final : public Node {
   bool isEmpty() const override { return true; }
 };
 
-class GroupNode final : public Node {
- public:
-  explicit GroupNode(std::vector<View> children)
-      : list_(flattenChildren(std::move(children))), asStack_(groupStack(list_.views())) {}
+// A group laid out on its own is a stack over its members. While some of them are still to be
+// made (lazy groups), that stack is made when the layout first asks, and kept for the layout.
+template <class Make>
+View stackForLayout(const Node& group, const LayoutContext& context, const Make& make) {
+  if (!context.cache) return make();
+  const LayoutCache::Key key{&group, 0, -2, -2};
+  auto found = context.cache->built.find(key);
+  if (found != context.cache->built.end()) return found->second;
+  return context.cache->built.emplace(key, make()).first->second;
+}
 
+// What a group does when it is laid out on its own, for either kind of group.
+template <class Self>
+class GroupBase : public Node {
+ public:
   Size sizeThatFits(const ProposedSize& proposal, const LayoutContext& context) const override {
-    return sizeOf(asStack_, proposal, context);
+    return sizeOf(self().asStack(context), proposal, context);
   }
   PlacedNode place(const Rect& frame, const ProposedSize& proposal,
                    const LayoutContext& context) const override {
-    return asStack_.node().place(frame, proposal, context);
+    return self().asStack(context).node().place(frame, proposal, context);
   }
   std::optional<double> firstBaseline(const ProposedSize& proposal,
                                       const LayoutContext& context) const override {
-    return baselineOf(asStack_, proposal, context);
+    return baselineOf(self().asStack(context), proposal, context);
   }
-  const std::vector<View>* groupChildren() const override { return &list_.views(); }
+
+ private:
+  const Self& self() const { return static_cast<const Self&>(*this); }
+};
+
+class GroupNode final : public GroupBase<GroupNode> {
+ public:
+  explicit GroupNode(std::vector<View> children)
+      : list_(flattenChildren(std::move(children), LazyGroups::keep)),
+        asStack_(list_.holdsLazyGroups() ? View() : groupStack(list_)) {}
+
+  const ChildList* groupChildren() const override { return &list_; }
+  View asStack(const LayoutContext& context) const {
+    if (!list_.holdsLazyGroups()) return asStack_;
+    return stackForLayout(*this, context, [&] { return groupStack(list_); });
+  }
 
  private:
   ChildList list_;  // flattened
-  View asStack_;    // lays out list_, which it borrows
+  View asStack_;    // lays out list_, which it borrows; empty while list_ has lazy groups
+};
+
+// The rows of another lazy group, each changed by a modifier as it is made.
+class MappedRows final : public RowSource {
+ public:
+  MappedRows(std::size_t size, std::function<View(std::size_t)> row)
+      : size_(size), row_(std::move(row)) {}
+  std::size_t size() const override { return size_; }
+  View row(std::size_t index) const override { return row_(index); }
+
+ private:
+  std::size_t size_;
+  std::function<View(std::size_t)> row_;
+};
+
+// ForEach over a random-access range: its rows are made only when something asks for them.
+class LazyGroupNode final : public GroupBase<LazyGroupNode> {
+ public:
+  explicit LazyGroupNode(std::shared_ptr<const RowSource> rows) : rows_(std::move(rows)) {}
+
+  const RowSource* rowSource() const override { return rows_.get(); }
+  View asStack(const LayoutContext& context) const {
+    return stackForLayout(*this, context, [&] {
+      std::vector<View> rows;
+      rows.reserve(rows_->size());
+      for (std::size_t i = 0; i < rows_->size(); ++i)
+        rows.push_back(rows_->row(i));
+      return VStack(std::move(rows));
+    });
+  }
+
+ private:
+  std::shared_ptr<const RowSource> rows_;
 };
 
 // Changes the context for its subtree; otherwise invisible. What it changes comes from
@@ -394,39 +453,104 @@ class ContainerBackgroundNode final : public Node {
 
 }  // namespace
 
-ChildList flattenChildren(std::vector<View> children) {
-  // Group lists are flat already: splicing them in needs no recursion.
+namespace {
+
+// Appends `view` to a flattened list: nothing for an empty view, the members of a group, and
+// for a lazy group either itself (kept) or its rows, made now.
+void appendFlat(std::vector<View>& flat, const View& view, LazyGroups lazy, bool& holdsLazy) {
+  const Node& node = view.node();
+  if (node.isEmpty()) return;
+  if (const RowSource* rows = node.rowSource()) {
+    if (lazy == LazyGroups::keep) {
+      flat.push_back(view);
+      holdsLazy = true;
+      return;
+    }
+    for (std::size_t i = 0; i < rows->size(); ++i)
+      appendFlat(flat, rows->row(i), lazy, holdsLazy);
+    return;
+  }
+  if (const ChildList* members = node.groupChildren()) {
+    for (const View& member : members->views())
+      appendFlat(flat, member, lazy, holdsLazy);
+    return;
+  }
+  flat.push_back(view);
+}
+
+}  // namespace
+
+ChildList flattenChildren(std::vector<View> children, LazyGroups lazy) {
+  // Group lists are flat already: splicing them in needs no recursion (but for the rows of
+  // lazy groups, made now).
   std::size_t kept = 0;   // children that are not empty
   std::size_t total = 0;  // views in the flattened list
   const View* group = nullptr;
+  bool lazyGroups = false;
   for (const View& child : children) {
     if (child.node().isEmpty()) continue;
     ++kept;
-    if (const auto* members = child.node().groupChildren()) {
-      total += members->size();
+    if (child.node().rowSource()) {
+      lazyGroups = true;
+      ++total;
+    } else if (const ChildList* members = child.node().groupChildren()) {
+      total += members->views().size();
       group = &child;
+      lazyGroups = lazyGroups || members->holdsLazyGroups();
     } else {
       ++total;
     }
   }
-  if (!group) {
+  if (!group && !lazyGroups) {
     if (kept < children.size())
       std::erase_if(children, [](const View& child) { return child.node().isEmpty(); });
     return ChildList(std::move(children));
   }
-  if (kept == 1) return ChildList::of(*group);
+  const bool building = lazyGroups && lazy == LazyGroups::build;
+  if (kept == 1 && group && !building) return ChildList::of(*group);
 
   std::vector<View> flat;
   flat.reserve(total);
-  for (View& child : children) {
-    if (child.node().isEmpty()) continue;
-    if (const auto* members = child.node().groupChildren()) {
-      flat.insert(flat.end(), members->begin(), members->end());
+  bool holdsLazy = false;
+  for (const View& child : children)
+    appendFlat(flat, child, lazy, holdsLazy);
+  return ChildList(std::move(flat), holdsLazy);
+}
+
+const View* BuiltRows::at(std::size_t index) {
+  while (rows_.size() <= index) {
+    if (pending_.empty()) return nullptr;
+    Cursor& top = pending_.back();
+    const std::size_t size = top.views ? top.views->size() : top.source->size();
+    if (top.next >= size) {
+      pending_.pop_back();
       continue;
     }
-    flat.push_back(std::move(child));
+    View view = top.views ? (*top.views)[top.next] : top.source->row(top.next);
+    ++top.next;
+    const Node& node = view.node();
+    if (node.isEmpty()) continue;
+    if (const RowSource* rows = node.rowSource()) {
+      pending_.push_back({nullptr, rows, 0, std::move(view)});
+    } else if (const ChildList* members = node.groupChildren()) {
+      pending_.push_back({&members->views(), nullptr, 0, std::move(view)});
+    } else {
+      rows_.push_back(std::move(view));
+    }
   }
-  return ChildList(std::move(flat));
+  return &rows_[index];
+}
+
+namespace {
+std::atomic<std::uint64_t> rowsMade{0};
+}  // namespace
+
+void countRowMade() {
+  rowsMade.fetch_add(1, std::memory_order_relaxed);
+}
+
+View lazyGroup(std::shared_ptr<const RowSource> rows) {
+  return View(std::make_shared<const LazyGroupNode>(std::move(rows)));
 }
 
 Fill fillFor(StyleName style, const LayoutContext& context) {
@@ -451,19 +575,29 @@ View Group(std::vector<View> children) {
   return View(std::make_shared<const detail::GroupNode>(std::move(children)));
 }
 
+std::uint64_t forEachRowsMade() {
+  return detail::rowsMade.load(std::memory_order_relaxed);
+}
+
 View::View() : node_(EmptyView().node_) {}
 
 View::View(std::shared_ptr<const detail::Node> node) : node_(std::move(node)) {
   if (!node_) node_ = EmptyView().node_;
 }
 
-template <class Wrap>
-View View::modified(const Wrap& wrap) const {
+View View::modified(const std::function<View(const View&)>& wrap) const {
   if (node_->isEmpty()) return *this;
+  if (const detail::RowSource* rows = node_->rowSource()) {
+    // Each row is modified when it is made.
+    return detail::lazyGroup(std::make_shared<const detail::MappedRows>(
+        rows->size(), [inner = *this, wrap](std::size_t i) {
+          return inner.node().rowSource()->row(i).modified(wrap);
+        }));
+  }
   if (const auto* members = node_->groupChildren()) {
     std::vector<View> wrapped;
-    wrapped.reserve(members->size());
-    for (const View& member : *members)
+    wrapped.reserve(members->views().size());
+    for (const View& member : members->views())
       wrapped.push_back(member.modified(wrap));
     return Group(std::move(wrapped));
   }
@@ -471,7 +605,7 @@ View View::modified(const Wrap& wrap) const {
 }
 
 View View::inherited(const detail::InheritedSettings& settings) const& {
-  return modified([&](const View& view) {
+  return modified([settings](const View& view) {
     const detail::Node& node = view.node();
     if (typeid(node) == typeid(detail::SettingsNode)) {
       // Settings right around this view: one node with both, the inner values winning.
@@ -498,7 +632,7 @@ View View::inherited(const detail::InheritedSettings& settings) && {
 
 View View::transformEnvironment(std::function<void(Environment&)> change) const {
   if (!change) return *this;
-  return modified([&](const View& view) {
+  return modified([change](const View& view) {
     return View(
         std::make_shared<const detail::EnvironmentNode>(view, detail::EnvironmentChange{change}));
   });
@@ -612,13 +746,13 @@ View View::chartLegend(Visibility visibility) && {
 }
 
 View View::frame(const FixedFrame& spec) const {
-  return modified([&](const View& view) {
+  return modified([spec](const View& view) {
     return View(std::make_shared<const detail::FixedFrameNode>(view, spec));
   });
 }
 
 View View::frame(const FlexFrame& spec) const {
-  return modified([&](const View& view) {
+  return modified([spec](const View& view) {
     return View(std::make_shared<const detail::FlexFrameNode>(view, spec));
   });
 }
@@ -633,7 +767,7 @@ View View::padding(Edge edges, double length) const {
 }
 
 View View::padding(const EdgeInsets& insets) const {
-  return modified([&](const View& view) {
+  return modified([insets](const View& view) {
     return View(std::make_shared<const detail::PaddingNode>(view, insets));
   });
 }

@@ -108,9 +108,9 @@ class View {
   const detail::Node& node() const { return *node_; }
 
  private:
-  // `wrap` applied to this view, or to each member of a group.
-  template <class Wrap>
-  View modified(const Wrap& wrap) const;
+  // `wrap` applied to this view, or to each member of a group (to the rows of a lazy group as
+  // they are made).
+  View modified(const std::function<View(const View&)>& wrap) const;
   // This view under `settings`; merges with settings directly around it.
   View inherited(const detail::InheritedSettings& settings) const&;
   View inherited(const detail::InheritedSettings& settings) &&;

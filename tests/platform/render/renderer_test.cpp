@@ -15,6 +15,8 @@ namespace halyard::render {
 namespace {
 
 namespace fs = std::filesystem;
+using halyard::testing::decodedPngFileSize;
+using halyard::testing::decodedPngSize;
 using testing::ImageProbe;
 using testing::showsColor;
 using ui::PlacedNode;
@@ -70,27 +72,15 @@ std::string bytes(ImageFormat format, const PlacedNode& tree, ui::Size size, dou
   return std::get<std::string>(renderBytes(format, tree, size, scale));
 }
 
-// A PNG's pixel size, from its header.
-std::pair<int, int> pngSize(const std::string& png) {
-  EXPECT_TRUE(png.starts_with("\x89PNG\r\n\x1a\n"));
-  auto word = [&](std::size_t at) {
-    int v = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-      v = v * 256 + static_cast<unsigned char>(png.at(at + i));
-    return v;
-  };
-  return {word(16), word(20)};
-}
-
 TEST(RendererTest, PngIsTheWidgetSizeTimesTheScale) {
   struct Case {
     ui::Size size;
     double scale;
-    int width, height;
+    unsigned width, height;
   };
   for (const Case& c : {Case{{364, 170}, 1, 364, 170}, Case{{364, 170}, 2, 728, 340},
                         Case{{364, 382}, 3, 1092, 1146}, Case{{170, 170}, 1.5, 255, 255}}) {
-    EXPECT_EQ(pngSize(bytes(ImageFormat::png, node({0, 0, 364, 170}), c.size, c.scale)),
+    EXPECT_EQ(decodedPngSize(bytes(ImageFormat::png, node({0, 0, 364, 170}), c.size, c.scale)),
               std::pair(c.width, c.height));
   }
 }
@@ -293,7 +283,7 @@ TEST(RendererTest, WritesFilesAtomicallyAndNamesUnwritablePaths) {
   const PlacedNode tree = shape(ShapeKind::capsule, {2, 2, 30, 10}, kRed);
   halyard::testing::writeFile(png, "an older picture");
   EXPECT_EQ(renderPng(tree, {40, 20}, 2, png), std::nullopt);
-  EXPECT_EQ(pngSize(halyard::testing::readFile(png)).first, 80);
+  EXPECT_EQ(decodedPngFileSize(png).first, 80u);
   EXPECT_EQ(fs::status(png).permissions() & fs::perms::others_read, fs::perms::others_read);
 
   fs::create_directory(dir.path() / "a-folder");

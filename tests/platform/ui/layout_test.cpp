@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <limits>
+#include <numeric>
+#include <span>
 #include <string>
 
 #include "platform/ui/layout_helpers.hpp"
@@ -343,21 +346,49 @@ TEST(RowClipping, SectionsGiveUpRowsAndTitlesGoWithTheirFirstRow) {
   }
 }
 
-// A list far longer than what fits: only the leading rows that fit are laid out.
-TEST(RowClipping, VeryLongListShowsWhatFits) {
+// A list far longer than what fits: a row-clipping stack makes only the rows it shows and the
+// first that does not fit, however the list is wrapped (a modifier on the whole list, a group
+// around it, rows that are empty); a plain stack, or the list on its own, makes every row.
+TEST(RowClipping, VeryLongListsMakeOnlyTheRowsShown) {
   std::vector<int> numbers(100000);
-  for (std::size_t i = 0; i < numbers.size(); ++i)
-    numbers[i] = static_cast<int>(i);
-  const PlacedNode root = clipped(
-      {ForEach(
-          numbers,
-          [](int n) {
-            return HStack({caption(std::to_string(n)), box(10, 12)}).padding(Edge::vertical, 1);
-          })},
-      0, 140);
-  const PlacedNode& stack = at(root, {0});
-  ASSERT_EQ(stack.children.size(), 10U);  // rows of 14 points
-  EXPECT_EQ(at(stack, {9, 0, 0}).text->spec.text, "9");
+  std::iota(numbers.begin(), numbers.end(), 0);
+  std::size_t made = 0;
+  // Rows 14 points high for even numbers; odd numbers make no row.
+  const auto row = [&made](int n) {
+    ++made;
+    return If(n % 2 == 0, HStack({caption(std::to_string(n)), box(1, 12)}));
+  };
+  const auto padded = [&row](int n) { return row(n).padding(Edge::vertical, 1); };
+  struct Case {
+    const char* name;
+    View rows;
+    double height;
+    std::size_t shown;
+  };
+  for (const Case& c :
+       {Case{"list", ForEach(numbers, padded), 140, 10},
+        Case{"modified list in a group",
+             Group({box(20, 12).keepWithNext(), ForEach(numbers, row).padding(Edge::vertical, 1)}),
+             152, 11}}) {
+    SCOPED_TRACE(c.name);
+    made = 0;
+    const std::uint64_t before = forEachRowsMade();
+    const PlacedNode root = clipped({c.rows}, 0, c.height);
+    const PlacedNode& stack = at(root, {0});
+    ASSERT_EQ(stack.children.size(), c.shown);
+    EXPECT_EQ(at(stack, {c.shown - 1, 0, 0}).text->spec.text, "18");
+    EXPECT_EQ(made, 21U);  // 0 to 19 shown or empty, 20 does not fit
+    EXPECT_EQ(forEachRowsMade() - before, made);
+  }
+
+  made = 0;
+  const auto first50 = std::span(numbers).first(50);
+  EXPECT_EQ(run(VStack({ForEach(first50, row)}), {20, 100}).children.size(), 25U);
+  EXPECT_EQ(made, 50U);
+  // On its own, a list is a VStack with the default spacing over its rows.
+  const PlacedNode alone = run(ForEach(first50.first(3), padded), {20, 100});
+  EXPECT_EQ(alone.children.size(), 2U);
+  EXPECT_DOUBLE_EQ(alone.frame.height, 14 + defaultSpacing + 14);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
            {oneLine("abcdefghij").truncationMode(TruncationMode::middle), 30, "abc…ij", {30, 12}},
            {caption("abcdefghij"), 25, "abcdefghij", {25, 24}},  // wraps without a limit
            {oneLine("abc"), 0, "…", {5, 12}},
+           {oneLine("abc").minimumScaleFactor(0.6), 0, "…", {3, 7.2}},  // at the smallest scale
            // Shrinking stops at the minimum scale (0.6 × 10 = 6 points: 3 per character),
            // then the tail is cut.
            {oneLine("abcdefghijklmnopqrst").minimumScaleFactor(0.6), 30, "abcdefghi…", {30, 7.2}},

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <memory_resource>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "platform/ui/alignment.hpp"
 #include "platform/ui/environment.hpp"
 #include "platform/ui/geometry.hpp"
+#include "platform/ui/group.hpp"
 #include "platform/ui/placed_node.hpp"
 #include "platform/ui/text_measurer.hpp"
 #include "platform/ui/view.hpp"
@@ -22,6 +24,7 @@
 namespace halyard::ui::detail {
 
 class LayoutCache;
+class ChildList;
 
 // What a node's layout depends on besides its proposal. `id` names the context: every node
 // that changes the context derives a new id from the old one and itself, so one node with one
@@ -67,30 +70,41 @@ class Node {
   // Empty views take no room and no spacing in stacks.
   virtual bool isEmpty() const { return false; }
   // A group's children, already flattened, are spliced into the stack that holds it.
-  virtual const std::vector<View>* groupChildren() const { return nullptr; }
+  virtual const ChildList* groupChildren() const { return nullptr; }
+  // A group whose members are made one by one when asked for (ForEach over a random-access
+  // range).
+  virtual const RowSource* rowSource() const { return nullptr; }
 };
 
 // The children a node holds: a vector of its own, or the children of a group, kept alive by
 // holding the group, or (for a node that a group owns) the group's children as they are. Long
-// lists in groups are thus never copied.
+// lists in groups are thus never copied. A list may keep lazy groups (ForEach over a
+// random-access range) as single entries, whose rows are made only when a layout asks for
+// them (see BuiltRows).
 class ChildList {
  public:
-  explicit ChildList(std::vector<View> own) : own_(std::move(own)) {}
+  explicit ChildList(std::vector<View> own, bool holdsLazyGroups = false)
+      : own_(std::move(own)), lazy_(holdsLazyGroups) {}
   // The children of `group`, which must be a group.
   static ChildList of(View group) {
     ChildList list;
-    list.shared_ = group.node().groupChildren();
+    const ChildList* members = group.node().groupChildren();
+    list.shared_ = &members->views();
+    list.lazy_ = members->holdsLazyGroups();
     list.owner_ = std::move(group);
     return list;
   }
   // `views`, owned by whoever owns the node that holds this list.
-  static ChildList borrowed(const std::vector<View>& views) {
+  static ChildList borrowed(const ChildList& views) {
     ChildList list;
-    list.shared_ = &views;
+    list.shared_ = &views.views();
+    list.lazy_ = views.holdsLazyGroups();
     return list;
   }
 
   const std::vector<View>& views() const { return shared_ ? *shared_ : own_; }
+  // Whether some entry is a lazy group, still to be made into rows.
+  bool holdsLazyGroups() const { return lazy_; }
 
  private:
   ChildList() = default;
@@ -98,6 +112,30 @@ class ChildList {
   std::vector<View> own_;
   View owner_;
   const std::vector<View>* shared_ = nullptr;
+  bool lazy_ = false;
+};
+
+// The rows of a list that keeps lazy groups, made in order as a stack asks for them: groups
+// are spliced in and empty views left out as they come. Rows made stay until the layout ends
+// (references to them stay valid as more are made), so that every question about a row
+// during one layout is about the same node.
+class BuiltRows {
+ public:
+  explicit BuiltRows(const std::vector<View>& list) { pending_.push_back({&list, nullptr, 0, {}}); }
+
+  // Row `index`, made now if need be; nullptr when the list has fewer rows.
+  const View* at(std::size_t index);
+
+ private:
+  struct Cursor {
+    const std::vector<View>* views;  // either these views
+    const RowSource* source;         // or these rows
+    std::size_t next;
+    View owner;  // keeps views or source alive
+  };
+
+  std::deque<View> rows_;
+  std::vector<Cursor> pending_;  // innermost last
 };
 
 // splitmix64's finaliser: spreads every input bit over the whole result.
@@ -148,6 +186,8 @@ class LayoutCache {
   std::pmr::unordered_map<Key, Size, KeyHash> sizes{&arena};
   std::pmr::unordered_map<Key, std::optional<double>, KeyHash> baselines{&arena};
   std::pmr::unordered_map<Key, View, KeyHash> built{&arena};  // views made by readers
+  // Rows made from lazy groups, for each stack that holds such a list.
+  std::unordered_map<const Node*, std::unique_ptr<BuiltRows>> rows;
 };
 
 // A child's size and first baseline for a proposal, remembered for the layout.
@@ -216,14 +256,19 @@ inline double alignOffset(VerticalAlignment alignment, double room, double child
   return 0;
 }
 
+// What becomes of lazy groups when a list is flattened: kept as single entries (for lists
+// that ask for their rows in order, and for groups), or made into their rows at once.
+enum class LazyGroups { keep, build };
+
 // A stack's children with groups spliced in and empty views left out. Children without
 // groups or empty views are kept as they are, and a group as the only child lends its list:
 // neither copies a view.
-ChildList flattenChildren(std::vector<View> children);
+ChildList flattenChildren(std::vector<View> children, LazyGroups lazy = LazyGroups::build);
 
 // How a group is laid out on its own: a centred VStack with the default spacing over the
-// group's (flattened) children, which the group owns and outlive the stack.
-View groupStack(const std::vector<View>& children);
+// group's (flattened) children, which the group owns and outlive the stack. Its lazy groups
+// are made into rows first.
+View groupStack(const ChildList& children);
 
 // The fill for a style in the context's appearance.
 Fill fillFor(StyleName style, const LayoutContext& context);
