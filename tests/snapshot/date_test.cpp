@@ -68,7 +68,6 @@ TEST(Rfc3339, FormatsInUtcWithSecondsOrMilliseconds) {
   EXPECT_EQ(formatRfc3339(date, DatePrecision::microseconds), "2026-12-06T15:42:38.123987Z");
   EXPECT_EQ(parseRfc3339(formatRfc3339(date, DatePrecision::microseconds)), date);
   EXPECT_EQ(formatRfc3339(utc(1969, 12, 31, 23, 59, 59, 999000), true), "1969-12-31T23:59:59.999Z");
-  EXPECT_EQ(parseRfc3339(formatRfc3339(utc(2026, 3, 14, 9, 30))), utc(2026, 3, 14, 9, 30));
 }
 
 }  // namespace

@@ -37,6 +37,8 @@ WidgetSnapshot example() {
   return *loadSnapshot(testing::sourcePath("examples/full.json"));
 }
 
+// The entry carries the file (or the placeholder without one) and is dated now, not by the
+// snapshot.
 TEST(Provider, EntryCarriesTheFileAndIsDatedNowNotByTheSnapshot) {
   Script script;
   script.file = example();
@@ -44,13 +46,8 @@ TEST(Provider, EntryCarriesTheFileAndIsDatedNowNotByTheSnapshot) {
   EXPECT_EQ(script.loads, 1);
   EXPECT_EQ(entry.snapshot, *script.file);
   EXPECT_EQ(entry.date, kStart);
-  EXPECT_NE(entry.date, script.file->generatedAt);
-}
-
-TEST(Provider, NoSnapshotMeansThePlaceholder) {
-  Script script;
-  const HalyardWidgetEntry entry = makeEntry(script.seams());
-  EXPECT_EQ(entry.snapshot, WidgetSnapshot::placeholder());
+  Script none;
+  EXPECT_EQ(makeEntry(none.seams()).snapshot, WidgetSnapshot::placeholder());
 }
 
 TEST(Provider, TimelineHasOneEntryAndReloadsFifteenMinutesAfterTheRequest) {
@@ -69,37 +66,23 @@ TEST(Provider, TimelineHasOneEntryAndReloadsFifteenMinutesAfterTheRequest) {
   }
 }
 
-TEST(Provider, CompletionsAreCalledOnceBeforeReturningWhateverTheContext) {
+// Through the host's protocol: each completion called once, whatever the context.
+TEST(Provider, HostAsksThroughTheProtocol) {
   const HalyardWidgetProvider provider;
   for (const host::TimelineProviderContext& context :
        {host::TimelineProviderContext{host::WidgetFamily::systemMedium, false, {364, 170}},
-        host::TimelineProviderContext{host::WidgetFamily::systemLarge, true, {364, 382}},
         host::TimelineProviderContext{host::WidgetFamily::systemSmall, true, {0, 0}}}) {
-    int snapshotCalls = 0;
-    provider.getSnapshot(context, [&](HalyardWidgetEntry) { ++snapshotCalls; });
-    EXPECT_EQ(snapshotCalls, 1);
-    int timelineCalls = 0;
-    std::size_t entries = 0;
-    provider.getTimeline(context, [&](host::Timeline<HalyardWidgetEntry> timeline) {
-      ++timelineCalls;
-      entries = timeline.entries.size();
-    });
-    EXPECT_EQ(timelineCalls, 1);
-    EXPECT_EQ(entries, 1u);
+    const Date before = now();
+    const auto timeline = host::askTimeline(provider, context);
+    ASSERT_TRUE(timeline.has_value());
+    ASSERT_EQ(timeline->entries.size(), 1u);
+    EXPECT_GE(timeline->entries[0].date, before);
+    EXPECT_GE(*timeline->policy.date() - timeline->entries[0].date, 900s);
+    EXPECT_LT(*timeline->policy.date() - timeline->entries[0].date, 905s);
+    EXPECT_FALSE(host::relevance(timeline->entries[0]).has_value());
+    EXPECT_TRUE(host::askSnapshot(provider, context).has_value());
     EXPECT_EQ(provider.placeholder(context).snapshot, WidgetSnapshot::placeholder());
   }
-}
-
-TEST(Provider, HostAsksThroughTheProtocol) {
-  const HalyardWidgetProvider provider;
-  const Date before = now();
-  const auto timeline = host::askTimeline(provider, {});
-  ASSERT_TRUE(timeline.has_value());
-  EXPECT_GE(timeline->entries.at(0).date, before);
-  EXPECT_GE(*timeline->policy.date() - timeline->entries[0].date, 900s);
-  EXPECT_LT(*timeline->policy.date() - timeline->entries[0].date, 905s);
-  EXPECT_FALSE(host::relevance(timeline->entries[0]).has_value());
-  EXPECT_TRUE(host::askSnapshot(provider, {}).has_value());
 }
 
 }  // namespace

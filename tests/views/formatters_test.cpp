@@ -12,38 +12,27 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(ByteCountFormatter, SpanishBinaryUnits) {
+TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
   const ByteCountFormatter bytes("es");
   const std::pair<std::int64_t, const char*> cases[] = {
       {0, "0 bytes"},
       {1, "1 byte"},
-      {2, "2 bytes"},
-      {1000, "1000 bytes"},  // less than one binary kilobyte
       {1023, "1023 bytes"},
       {1024, "1 KB"},
-      {1536, "2 KB"},  // no fraction digits for KB, half to even
-      {2560, "2 KB"},  // exactly 2,5: half to even
-      {1024 * 1024 + 1024 * 1024 / 10 / 2 * 0, "1 MB"},
-      {1048575, "1 MB"},    // rounds up into the next unit, not "1024 KB"
-      {1572864, "1,5 MB"},  // one fraction digit for MB, locale's separator
-      {1310720, "1,2 MB"},  // exactly 1,25: half to even
-      {5368709120, "5 GB"},
+      {1536, "2 KB"},           // no fraction digits for KB
+      {2560, "2 KB"},           // exactly 2,5: half to even
+      {1048575, "1 MB"},        // rounds up into the next unit, not "1024 KB"
+      {1310720, "1,2 MB"},      // exactly 1,25: half to even, the locale's separator
+      {3355443200, "3,12 GB"},  // exactly 3,125: two fraction digits for GB, half to even
       {1319413953331, "1,2 TB"},
-      {1125899906842624, "1 PB"},
       {-1, "-1 byte"},
-      {-1024, "-1 KB"},
       {-1572864, "-1,5 MB"},
       {LLONG_MAX, "8 EB"},
       {LLONG_MIN, "-8 EB"},
   };
   for (const auto& [count, expected] : cases)
     EXPECT_EQ(bytes.string(count), expected) << count;
-  EXPECT_EQ(bytes.string(3 * 1024LL * 1024 * 1024 + 1024LL * 1024 * 1024 / 8), "3,12 GB");
-}
-
-TEST(ByteCountFormatter, NumbersFollowTheLocale) {
   EXPECT_EQ(ByteCountFormatter("en_US").string(1572864), "1.5 MB");
-  EXPECT_EQ(ByteCountFormatter("de_DE").string(1572864), "1,5 MB");
 }
 
 TEST(RelativeDateFormatter, LargestWholeUnitOfTheCalendarDifference) {
@@ -59,7 +48,6 @@ TEST(RelativeDateFormatter, LargestWholeUnitOfTheCalendarDifference) {
   for (const auto& [offset, expected] : cases) {
     EXPECT_EQ(relative.string(reference + offset, reference), expected) << offset.count();
   }
-  EXPECT_NE(relative.string(reference + 1h, reference), relative.string(reference - 1h, reference));
 }
 
 TEST(WidgetLocale, CAndPosixMeanSpanish) {

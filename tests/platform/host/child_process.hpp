@@ -33,30 +33,20 @@ class ChildProcess {
                const std::string& outPath, const std::string& errPath,
                std::optional<int> inheritFd = std::nullopt, bool ownGroup = false)
       : ownGroup_(ownGroup) {
-    std::map<std::string, std::string> merged;
+    std::vector<std::string> envText;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
-      const auto equals = text.find('=');
-      if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+      if (!env.contains(text.substr(0, text.find('=')))) envText.push_back(text);
     }
-    for (const auto& [name, value] : env) {
-      if (value.empty()) {
-        merged.erase(name);
-      } else {
-        merged[name] = value;
-      }
-    }
-    std::vector<std::string> envText;
-    for (const auto& [name, value] : merged)
-      envText.push_back(name + "=" + value);
-    std::vector<char*> envp;
+    for (const auto& [name, value] : env)
+      if (!value.empty()) envText.push_back(name + "=" + value);
+    std::vector<std::string> args = argv;
+    std::vector<char*> envp, argp;
     for (auto& text : envText)
       envp.push_back(text.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
     for (auto& arg : args)
       argp.push_back(arg.data());
+    envp.push_back(nullptr);
     argp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;

@@ -6,18 +6,15 @@
 namespace halyard::host {
 namespace {
 
-TEST(WidgetFamilies, NamesAndSizes) {
-  EXPECT_EQ(familySize(WidgetFamily::systemMedium), (DisplaySize{364, 170}));
-  EXPECT_EQ(familySize(WidgetFamily::systemLarge), (DisplaySize{364, 382}));
-  EXPECT_EQ(familySize(WidgetFamily::systemSmall), (DisplaySize{170, 170}));
-  for (auto family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium,
-                      WidgetFamily::systemLarge, WidgetFamily::systemExtraLarge,
-                      WidgetFamily::accessoryCircular, WidgetFamily::accessoryRectangular,
-                      WidgetFamily::accessoryInline}) {
+// Every family is read back from its long and its short name, and nothing else is one.
+TEST(WidgetFamilies, NamesReadBack) {
+  for (auto family :
+       {WidgetFamily::systemSmall, WidgetFamily::systemMedium, WidgetFamily::systemLarge,
+        WidgetFamily::systemExtraLarge, WidgetFamily::accessoryCircular,
+        WidgetFamily::accessoryRectangular, WidgetFamily::accessoryInline}) {
     EXPECT_EQ(familyFromName(familyName(family)), family);
     EXPECT_EQ(familyFromName(familyShortName(family)), family);
   }
-  EXPECT_EQ(familyName(WidgetFamily::systemLarge), "systemLarge");
   EXPECT_FALSE(familyFromName("Medium").has_value());
   EXPECT_FALSE(familyFromName("").has_value());
 }
@@ -32,11 +29,13 @@ struct Provider {
   int calls = 1;
   Entry placeholder(const TimelineProviderContext&) const { return {}; }
   void getSnapshot(const TimelineProviderContext&, const std::function<void(Entry)>& done) const {
-    for (int i = 0; i < calls; ++i) done(Entry{});
+    for (int i = 0; i < calls; ++i)
+      done(Entry{});
   }
   void getTimeline(const TimelineProviderContext&,
                    const std::function<void(Timeline<Entry>)>& done) const {
-    for (int i = 0; i < calls; ++i) done(Timeline<Entry>{{Entry{}}, TimelineReloadPolicy::never()});
+    for (int i = 0; i < calls; ++i)
+      done(Timeline<Entry>{{Entry{}}, TimelineReloadPolicy::never()});
   }
 };
 
@@ -46,15 +45,6 @@ TEST(HostRequests, OnlyOneCompletionCountsAsAnAnswer) {
     EXPECT_EQ(askSnapshot(provider, {}).has_value(), calls == 1);
     EXPECT_EQ(askTimeline(provider, {}).has_value(), calls == 1);
   }
-}
-
-TEST(ReloadPolicies, OnlyAfterCarriesADate) {
-  const Date date{std::chrono::microseconds(42)};
-  EXPECT_EQ(TimelineReloadPolicy::after(date).date(), date);
-  EXPECT_FALSE(TimelineReloadPolicy::atEnd().date().has_value());
-  EXPECT_FALSE(TimelineReloadPolicy::never().date().has_value());
-  EXPECT_NE(TimelineReloadPolicy::atEnd(), TimelineReloadPolicy::never());
-  EXPECT_FALSE(relevance(Entry{}).has_value());
 }
 
 }  // namespace

@@ -43,33 +43,6 @@ void replaceFile(const std::string& path, const std::string& text) {
   std::filesystem::rename(path + ".tmp", path);
 }
 
-TEST(FileWatch, SeesTheFileCreatedChangedReplacedAndRemoved) {
-  TempDir dir;
-  const std::string path = dir.file("snapshot.json");
-  int calls = 0;
-  FileWatch watch(path, 30ms, [&calls] { ++calls; });
-  EXPECT_EQ(watch.watchedEntry(), path);
-
-  int seen = 0;
-  const auto changedAgain = [&] {
-    const bool more = iterateUntil([&] { return calls > seen; }, 5s);
-    seen = calls;
-    return more;
-  };
-  testing::writeFile(path, "one");
-  EXPECT_TRUE(changedAgain()) << "created";
-  testing::writeFile(path, "two");
-  EXPECT_TRUE(changedAgain()) << "changed";
-  replaceFile(path, "three");
-  EXPECT_TRUE(changedAgain()) << "replaced by a rename";
-  std::filesystem::remove(path);
-  EXPECT_TRUE(changedAgain()) << "removed";
-  // Other files in the folder are none of its business.
-  testing::writeFile(dir.file("other.json"), "x");
-  iterateFor(300ms);
-  EXPECT_EQ(calls, seen);
-}
-
 TEST(FileWatch, MovesAlongThePathAsFoldersAppearAndGo) {
   TempDir dir;
   const std::string top = dir.file("a");
@@ -144,14 +117,22 @@ TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
   EXPECT_EQ(loop.timelineRequests(), 1u);
   EXPECT_EQ(probe.shown, std::vector<std::string>{"no file"});
 
+  // Created (in a folder made meanwhile), written in place, replaced by a rename, removed.
   std::filesystem::create_directory(dir.file("data"));
   testing::writeFile(path, "first");
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "first"; }, 5s));
-  replaceFile(path, "second");
+  testing::writeFile(path, "second");
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "second"; }, 5s));
+  replaceFile(path, "third");
+  ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "third"; }, 5s));
   std::filesystem::remove(path);
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "no file"; }, 5s));
   EXPECT_EQ(loop.currentEntry()->json()["text"], "no file");
+  // Other files in the folder are none of its business.
+  const auto requests = loop.timelineRequests();
+  testing::writeFile(dir.file("data/other.txt"), "x");
+  iterateFor(300ms);
+  EXPECT_EQ(loop.timelineRequests(), requests);
   EXPECT_TRUE(probe.errors.empty());
 }
 
@@ -190,23 +171,7 @@ TEST(RunLoop, KeepsRunningWhileAnAnswerIsUnderWay) {
   ::close(answerPipe[1]);
 }
 
-TEST(RunLoop, AsksAgainAtTheReloadDate) {
-  RunLoop loop(testing::stubWidget(testing::stubOptions(
-                   "", [](Date now) { return TimelineReloadPolicy::after(now + 1s); })),
-               fastOptions());
-  ASSERT_TRUE(loop.start());
-  EXPECT_TRUE(iterateUntil([&] { return loop.timelineRequests() >= 2; }, 10s));
-}
-
-TEST(RunLoop, NeverMeansNoReload) {
-  RunLoop loop(testing::stubWidget(
-                   testing::stubOptions("", [](Date) { return TimelineReloadPolicy::never(); })),
-               fastOptions());
-  ASSERT_TRUE(loop.start());
-  iterateFor(1500ms);
-  EXPECT_EQ(loop.timelineRequests(), 1u);
-}
-
+// Each entry from its date; with a policy of never, no more timelines are asked for.
 TEST(RunLoop, ShowsEachEntryFromItsDate) {
   auto widget = testing::stubOptions("", [](Date) { return TimelineReloadPolicy::never(); });
   widget.laterEntries = {300ms, 600ms};
@@ -217,6 +182,7 @@ TEST(RunLoop, ShowsEachEntryFromItsDate) {
   EXPECT_EQ(probe.shown, std::vector<std::string>{"no file"});
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.size() == 3; }, 10s));
   EXPECT_EQ(probe.shown, (std::vector<std::string>{"no file", "no file #1", "no file #2"}));
+  iterateFor(300ms);
   EXPECT_EQ(loop.timelineRequests(), 1u);
 }
 
@@ -267,7 +233,6 @@ TEST(RunLoop, AnotherFamilyIsAskedForAtOnce) {
   RunLoop loop(testing::stubWidget(testing::stubOptions()), fastOptions());
   ASSERT_TRUE(loop.start());
   loop.setFamily(WidgetFamily::systemLarge);
-  EXPECT_EQ(loop.family(), WidgetFamily::systemLarge);
   EXPECT_EQ(loop.timelineRequests(), 2u);
 }
 
@@ -355,8 +320,10 @@ TEST(WindowState, PositionsAndMarginsAreKeptOnTheScreen) {
     long long x, y;
     WindowPosition expected;
   } cases[] = {
-      {100, 200, {100, 200}},   {-5000, -5000, {0, 30}}, {5000, 5000, {660, 598}},
-      {kMax, kMax, {660, 598}}, {kMin, kMin, {0, 30}},   {1000, 10, {660, 30}},
+      {100, 200, {100, 200}},
+      {kMax, kMax, {660, 598}},
+      {kMin, kMin, {0, 30}},
+      {1000, 10, {660, 30}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(clampToArea(c.x, c.y, 364, 170, area), c.expected) << c.x << "," << c.y;
@@ -365,17 +332,9 @@ TEST(WindowState, PositionsAndMarginsAreKeptOnTheScreen) {
   EXPECT_EQ(clampToArea(kMax, kMin, 364, 170, ScreenArea{kMax - 100, kMax - 100, 100, 100}),
             (WindowPosition{kMax - 100, kMax - 100}));
 
-  EXPECT_EQ(clampMargin(24, 364, 1024), 24);
   EXPECT_EQ(clampMargin(-5000, 364, 1024), 0);
   EXPECT_EQ(clampMargin(kMax, 364, 1024), 660);
   EXPECT_EQ(clampMargin(kMax, 2000, 1024), 0);
-}
-
-TEST(WindowState, LivesInTheUsersConfigFolderUnderTheProgramsName) {
-  EXPECT_EQ(windowStatePath("stub-host"),
-            std::string(g_get_user_config_dir()) + "/stub-host/window.ini");
-  EXPECT_EQ(cornerFromName(cornerName(Corner::bottomRight)), Corner::bottomRight);
-  EXPECT_FALSE(cornerFromName("centre").has_value());
 }
 
 }  // namespace

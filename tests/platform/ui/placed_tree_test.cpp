@@ -1,4 +1,4 @@
-// The placed tree: pixel-grid rounding, its JSON form, the palette, and a whole section.
+// The placed tree: pixel-grid rounding, its JSON form and accessibility tree, the palette.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -135,44 +135,6 @@ TEST(Palette, HasDistinctNamesAndEmphasisLevels) {
   EXPECT_NE(resolve(StyleName::tertiaryFill, Appearance::light),
             resolve(StyleName::tertiaryFill, Appearance::dark));
   EXPECT_EQ(styleName(StyleName::hierarchicalTertiary), "tertiary");
-}
-
-// A whole section, as views will write it: a donut beside its legend, under a header row.
-TEST(RepresentativeTree, HeaderAndDonutSection) {
-  const auto legendRow = [](const std::string& label, const std::string& bytes) {
-    return HStack(VerticalAlignment::center, 6,
-                  {Circle().fill(StyleName::blue).frame(8, 8), caption(label).lineLimit(1),
-                   Spacer(), caption(bytes).foregroundStyle(StyleName::secondary)});
-  };
-  const SectorMark mark{.angle = 1, .innerRadius = 0.62, .angularInset = 1};
-  const View view =
-      VStack(
-          HorizontalAlignment::leading, 10,
-          {HStack(VerticalAlignment::firstTextBaseline, 10,
-                  {Image("externaldrive.fill").font(Font::body()),
-                   Text("1 GB").font(Font::title2().bold()), Spacer(),
-                   Image("checkmark.circle.fill").font(Font::footnote())}),
-           HStack(VerticalAlignment::center, 14,
-                  {Chart({mark, mark}).frame(78, 78),
-                   VStack(HorizontalAlignment::leading, 4,
-                          {legendRow("Local", "3 KB"), legendRow("Nube", "1 KB")})
-                       .frame(FlexFrame{.maxWidth = infinity, .alignment = Alignment::leading})}),
-           Spacer(0)})
-          .padding(Edge::vertical, 4);
-  const PlacedNode root = run(view, {332, 200});
-  expectSane(root);
-  // Header: drive 16.9 × 11.7 (baseline 10.92), total 34 × 20.4 (baseline 15.3), check
-  // 10 × 10 (baseline 9.2); all on the line at 15.3.
-  expectFrames(root, {{{0, 0, 0}, "Image", {0, 8.38, 16.9, 11.7}},
-                      {{0, 0, 1}, "Text", {26.9, 4, 34, 20.4}},
-                      {{0, 0, 2}, "Spacer", {70.9, 19.3, 241.1, 0}},
-                      {{0, 0, 3}, "Image", {332 - 10, 10.1, 10, 10}},
-                      {{0, 1}, "HStack", {0, 34.4, 332, 78}},
-                      {{0, 1, 1}, "Frame", {92, 59.4, 240, 28}},
-                      {{0, 1, 1, 0, 0, 0}, "Frame", {92, 61.4, 8, 8}},
-                      {{0, 1, 1, 0, 0, 3}, "Text", {312, 59.4, 20, 12}},
-                      {{0, 1, 1, 0, 1}, "HStack", {92, 75.4, 240, 12}},
-                      {{0, 2}, "Spacer", {0, 122.4, 0, 73.6}}});
 }
 
 }  // namespace
