@@ -211,11 +211,13 @@ std::string compileFilter() {
     rule(SCMP_ACT_ALLOW, number);
   }
 #endif
-  // Memory, but never executable memory: no code can be brought in.
+  // Memory, but never executable memory: no code can be brought in. (The comparisons are
+  // spelled out: libseccomp's SCMP_A* macros are C compound literals.)
   for (const int number : {SCMP_SYS(mmap), SCMP_SYS(mprotect)}) {
     if (status == 0) {
-      status = ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, number, 1,
-                                  SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0));
+      status = ::seccomp_rule_add(
+          filter, SCMP_ACT_ALLOW, number, 1,
+          scmp_arg_cmp{.arg = 2, .op = SCMP_CMP_MASKED_EQ, .datum_a = PROT_EXEC, .datum_b = 0});
     }
   }
   // Killed at once: what only an exploit would try (networking, typing into a terminal,
@@ -253,8 +255,10 @@ std::string compileFilter() {
   }
   // ioctl: only TIOCSTI is named (it kills); every other request fails with EPERM.
   if (status == 0) {
-    status = ::seccomp_rule_add(filter, SCMP_ACT_KILL_PROCESS, SCMP_SYS(ioctl), 1,
-                                SCMP_A1(SCMP_CMP_MASKED_EQ, 0xffffffffU, TIOCSTI));
+    status = ::seccomp_rule_add(
+        filter, SCMP_ACT_KILL_PROCESS, SCMP_SYS(ioctl), 1,
+        scmp_arg_cmp{
+            .arg = 1, .op = SCMP_CMP_MASKED_EQ, .datum_a = 0xffffffffU, .datum_b = TIOCSTI});
   }
   // The program, through a pipe (it is a few hundred bytes).
   std::string program;
