@@ -106,20 +106,13 @@ class ChildProcess {
   // The exit status, or -(signal) for a process ended by a signal; nothing if it is still
   // running after `timeout`.
   std::optional<int> wait(std::chrono::milliseconds timeout) {
-    if (pid_ <= 0) return std::nullopt;
-    if (exited_) return status_;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-      int status = 0;
-      const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        exited_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        return status_;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int status = 0;
+    if (running() &&
+        eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
+      exited_ = true;
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
+    return started() && exited_ ? std::optional(status_) : std::nullopt;
   }
 
  private:

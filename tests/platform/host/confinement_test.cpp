@@ -74,11 +74,14 @@ int errnoOf(int result) {
   return result < 0 ? errno : 0;
 }
 
-int openError(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
-  ::close(fd);
-  return 0;
+// Opens `path` (and closes it again): 0, or the errno.
+std::function<int()> opening(const std::string& path, int flags) {
+  return [=] {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+  };
 }
 
 // Confined by Landlock alone, with one file (or none) granted.
@@ -91,10 +94,6 @@ Confine byLandlockAlone(const std::string& file = "") {
 
 bool landlockAvailable() {
   return confinedErrno(byLandlockAlone(), [] { return 0; }) == 0;
-}
-
-std::function<int()> opening(const std::string& path, int flags) {
-  return [=] { return openError(path, flags); };
 }
 
 struct Attempt {
@@ -229,9 +228,8 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
        [&] { return reachError(SOCK_STREAM, tcpAddress, sizeof tcpAddress); }, 4, EACCES},
       {"TCP bind on 127.0.0.1",
        [&] {
-         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-         if (fd < 0) return errno;
-         return errnoOf(::bind(fd, reinterpret_cast<const sockaddr*>(&loopback), sizeof loopback));
+         const auto* address = reinterpret_cast<const sockaddr*>(&loopback);
+         return errnoOf(::bind(::socket(AF_INET, SOCK_STREAM, 0), address, sizeof loopback));
        },
        4, EACCES},
       {"UDP send to 127.0.0.1",
@@ -244,20 +242,10 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
       {"kill another process of the user", [&] { return errnoOf(::kill(bystander, SIGKILL)); }, 6,
        EPERM},
       {"chmod a user's file", [&] { return errnoOf(::chmod(userFile.c_str(), 0666)); }, 0, 0},
-      {"TIOCSTI",
-       [] {
-         const char c = 'x';
-         return errnoOf(::ioctl(STDIN_FILENO, TIOCSTI, &c));
-       },
-       0, 0},
-      {"execve",
-       [] {
-         const char* argv[] = {"true", nullptr};
-         return errnoOf(::execve("/bin/true", const_cast<char**>(argv), nullptr));
-       },
-       1, EACCES},
+      {"TIOCSTI", [] { return errnoOf(::ioctl(STDIN_FILENO, TIOCSTI, "x")); }, 0, 0},
+      {"execve", [] { return errnoOf(::execl("/bin/true", "true", nullptr)); }, 1, EACCES},
       {"memfd_create", [] { return errnoOf(::memfd_create("code", 0)); }, 0, 0},
-      {"read /etc/hostname", [] { return openError("/etc/hostname", O_RDONLY); }, 1, EACCES},
+      {"read /etc/hostname", opening("/etc/hostname", O_RDONLY), 1, EACCES},
       {"write to an inherited descriptor",
        [&] { return ::write(inherited, "x", 1) < 0 ? errno : 0; }, 0, 0},
   };

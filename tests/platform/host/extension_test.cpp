@@ -58,8 +58,9 @@ TEST(Extensions, AnswerAsTheProviderWhetherForkedOrStarted) {
   if (!forks) GTEST_SKIP() << "threads were running already: the forked path went untested";
 }
 
+// A valid answer, with a policy the stub itself never gives.
 constexpr const char* kValidAnswer =
-    R"({"entries":[{"date":0,"entry":{"text":"hola"}}],"policy":{"never":true}})";
+    R"({"entries":[{"date":0,"entry":{"text":"hola"}}],"policy":{"after":0}})";
 
 TEST(Extensions, HostileAnswersGiveThePlaceholderPromptly) {
   TempDir dir;
