@@ -33,17 +33,14 @@ TEST(RunCommand, KeepsTheImageUpToDateAndDrawsOnlyWhatChanged) {
   EXPECT_EQ(readFile(dir.file("out")), image + "\n");
   EXPECT_NE(decodedPngFileSize(image).first, 0u);
 
-  // Its folder and the file appear; saved again with the same text, nothing to draw; removed.
+  // Its folder and the file appear; saved again with the same text, there is nothing to draw.
   std::filesystem::create_directory(dir.file("app"));
   writeFile(watched, "first");
   ASSERT_TRUE(drawsReach(2)) << "created";
   writeFile(watched + ".tmp", "first");
   std::filesystem::rename(watched + ".tmp", watched);
   std::this_thread::sleep_for(500ms);
-  std::filesystem::remove(watched);
-  ASSERT_TRUE(drawsReach(3)) << "removed";
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(draws(), 3u);
+  EXPECT_EQ(draws(), 2u);
 
   child.signal(SIGTERM);
   EXPECT_EQ(child.wait(10s), 0);
