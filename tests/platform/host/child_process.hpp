@@ -23,6 +23,16 @@ extern char** environ;
 
 namespace halyard::testing {
 
+// Waits until `condition` holds, checking every 20 ms, for at most `timeout`.
+inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 class ChildProcess {
  public:
   // Starts `argv` with the environment plus `env` (an empty value removes a variable), its
@@ -81,7 +91,8 @@ class ChildProcess {
     }
     // Until the last of the group is gone: a server's display number or socket is free
     // only then, and the next test may want it.
-    if (ownGroup_ && pid_ > 0) eventuallyGone(-pid_);
+    if (ownGroup_ && pid_ > 0)
+      eventually([this] { return ::kill(-pid_, 0) != 0; }, std::chrono::seconds(5));
   }
 
   bool started() const { return pid_ > 0; }
@@ -95,47 +106,21 @@ class ChildProcess {
   // The exit status, or -(signal) for a process ended by a signal; nothing if it is still
   // running after `timeout`.
   std::optional<int> wait(std::chrono::milliseconds timeout) {
-    if (pid_ <= 0) return std::nullopt;
-    if (exited_) return status_;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-      int status = 0;
-      const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        exited_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        return status_;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int status = 0;
+    if (running() &&
+        eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
+      exited_ = true;
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
+    return started() && exited_ ? std::optional(status_) : std::nullopt;
   }
 
  private:
-  static void eventuallyGone(pid_t group) {
-    for (int tries = 0; tries < 250 && ::kill(group, 0) == 0; ++tries)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-
   bool ownGroup_ = false;
   pid_t pid_ = -1;
   bool exited_ = false;
   int status_ = 0;
 };
-
-// Waits until `condition` holds, checking every 20 ms, for at most `timeout`.
-inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
-
-inline bool executableExists(const std::string& path) {
-  return ::access(path.c_str(), X_OK) == 0;
-}
 
 // Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
 inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
@@ -158,7 +143,7 @@ inline std::optional<std::string> commandOutput(const std::string& command, int 
 class XvfbServer {
  public:
   explicit XvfbServer(const std::string& logPath) {
-    if (!executableExists("/usr/bin/Xvfb")) return;
+    if (::access("/usr/bin/Xvfb", X_OK) != 0) return;
     int fds[2];
     if (::pipe(fds) != 0) return;
     server_.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0",

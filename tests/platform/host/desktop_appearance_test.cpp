@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <thread>
 
 #include "child_process.hpp"
 #include "platform/host/glib_support.hpp"
+#include "test_support.hpp"
 
 namespace halyard::host {
 namespace {
@@ -32,109 +32,90 @@ constexpr const char* kPortalXml = R"(<node>
   </interface>
 </node>)";
 
-// A session bus of the test's own, and a portal on it that answers `scheme` from a thread of
-// its own (the widget's side reads it synchronously).
-class StandInPortal {
- public:
-  explicit StandInPortal(unsigned scheme) : scheme_(scheme) {
-    FILE* daemon = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-    if (daemon == nullptr) return;
-    char address[512] = {};
-    long pid = 0;
-    if (std::fscanf(daemon, "%511s %ld", address, &pid) == 2) {
-      address_ = address;
-      pid_ = static_cast<pid_t>(pid);
-    }
-    ::pclose(daemon);
-    if (address_.empty()) return;
-    thread_ = std::thread([this] { serve(); });
-    while (!ready_.load())
-      std::this_thread::sleep_for(10ms);
+// A portal on the bus at `address` that answers `scheme` from a thread of its own (the
+// widget's side reads it synchronously): calls go to the main context of the thread that
+// registers the object.
+struct StandInPortal {
+  StandInPortal(const std::string& address, unsigned scheme)
+      : answer(scheme),
+        connection(g_dbus_connection_new_for_address_sync(
+            address.c_str(),
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr)) {
+    if (connection == nullptr) return;
+    serving = std::jthread([&] {
+      g_main_context_push_thread_default(context);
+      GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kPortalXml, nullptr);
+      // Read answers a variant holding a variant, as the real portal does.
+      static const GDBusInterfaceVTable vtable{
+          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+             GDBusMethodInvocation* invocation, gpointer self) {
+            g_dbus_method_invocation_return_value(
+                invocation, g_variant_new("(v)", g_variant_new_variant(g_variant_new_uint32(
+                                                     static_cast<StandInPortal*>(self)->answer))));
+          },
+          nullptr,
+          nullptr,
+          {}};
+      g_dbus_connection_register_object(connection, "/org/freedesktop/portal/desktop",
+                                        node->interfaces[0], &vtable, this, nullptr, nullptr);
+      GVariant* reply = g_dbus_connection_call_sync(
+          connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+          "RequestName", g_variant_new("(su)", "org.freedesktop.portal.Desktop", 0u),
+          G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+      named.set_value(reply != nullptr);
+      if (reply != nullptr) g_variant_unref(reply);
+      while (!stop.load())
+        g_main_context_iteration(context, TRUE);
+      g_dbus_node_info_unref(node);
+      g_main_context_pop_thread_default(context);
+    });
+    owned = named.get_future().get();
   }
   ~StandInPortal() {
-    if (context_ != nullptr) {
-      g_main_context_invoke(
-          context_,
-          [](gpointer loop) -> gboolean {
-            g_main_loop_quit(static_cast<GMainLoop*>(loop));
-            return G_SOURCE_REMOVE;
-          },
-          loop_);
-    }
-    if (thread_.joinable()) thread_.join();
-    if (pid_ > 0) ::kill(pid_, SIGTERM);
+    stop = true;
+    g_main_context_wakeup(context);
+    if (serving.joinable()) serving.join();
+    if (connection != nullptr) g_object_unref(connection);
+    g_main_context_unref(context);
   }
-  const std::string& address() const { return address_; }
-  bool owned() const { return owned_.load(); }
 
   // Says that the colour scheme is now `scheme`.
   void change(unsigned scheme) {
-    g_dbus_connection_emit_signal(connection_, nullptr, "/org/freedesktop/portal/desktop",
+    g_dbus_connection_emit_signal(connection, nullptr, "/org/freedesktop/portal/desktop",
                                   "org.freedesktop.portal.Settings", "SettingChanged",
                                   g_variant_new("(ssv)", "org.freedesktop.appearance",
                                                 "color-scheme", g_variant_new_uint32(scheme)),
                                   nullptr);
-    g_dbus_connection_flush_sync(connection_, nullptr, nullptr);
+    g_dbus_connection_flush_sync(connection, nullptr, nullptr);
   }
 
- private:
-  void serve() {
-    context_ = g_main_context_new();
-    g_main_context_push_thread_default(context_);
-    loop_ = g_main_loop_new(context_, FALSE);
-    connection_ = g_dbus_connection_new_for_address_sync(
-        address_.c_str(),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kPortalXml, nullptr);
-    static const GDBusInterfaceVTable vtable{&StandInPortal::onCall, nullptr, nullptr, {}};
-    if (connection_ != nullptr && node != nullptr) {
-      g_dbus_connection_register_object(connection_, "/org/freedesktop/portal/desktop",
-                                        node->interfaces[0], &vtable, this, nullptr, nullptr);
-      GVariant* reply = g_dbus_connection_call_sync(
-          connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-          "RequestName", g_variant_new("(su)", "org.freedesktop.portal.Desktop", 0u),
-          G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-      if (reply != nullptr) {
-        owned_ = true;
-        g_variant_unref(reply);
-      }
-    }
-    ready_ = true;
-    g_main_loop_run(loop_);
-    if (node != nullptr) g_dbus_node_info_unref(node);
-    if (connection_ != nullptr) g_object_unref(connection_);
-    g_main_loop_unref(loop_);
-    g_main_context_pop_thread_default(context_);
-    g_main_context_unref(context_);
-  }
-
-  // Read answers a variant holding a variant, as the real portal does.
-  static void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                     GVariant*, GDBusMethodInvocation* invocation, gpointer data) {
-    auto* self = static_cast<StandInPortal*>(data);
-    g_dbus_method_invocation_return_value(
-        invocation,
-        g_variant_new("(v)", g_variant_new_variant(g_variant_new_uint32(self->scheme_))));
-  }
-
-  unsigned scheme_;
-  std::string address_;
-  pid_t pid_ = 0;
-  std::thread thread_;
-  std::atomic<bool> ready_{false};
-  std::atomic<bool> owned_{false};
-  GMainContext* context_ = nullptr;
-  GMainLoop* loop_ = nullptr;
-  GDBusConnection* connection_ = nullptr;
+  unsigned answer;           // the colour scheme Read answers
+  std::promise<bool> named;  // whether it has the portal's name on the bus
+  bool owned = false;
+  std::atomic<bool> stop = false;
+  GMainContext* context = g_main_context_new();
+  GDBusConnection* connection;
+  std::jthread serving;
 };
 
 TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
-  if (!testing::executableExists("/usr/bin/dbus-daemon")) GTEST_SKIP() << "no dbus-daemon";
-  StandInPortal portal(1);  // prefer dark
-  ASSERT_TRUE(portal.owned()) << "the stand-in portal is not on the bus";
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", portal.address().c_str(), 1);
+  if (::access("/usr/bin/dbus-daemon", X_OK) != 0) GTEST_SKIP() << "no dbus-daemon";
+  testing::TempDir dir;
+  testing::ChildProcess bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {},
+                            dir.file("address"), "/dev/null");
+  std::string address;
+  ASSERT_TRUE(testing::eventually(
+      [&] {
+        address = testing::readFile(dir.file("address"));
+        return address.ends_with('\n');
+      },
+      10s));
+  address.pop_back();
+  StandInPortal portal(address, 1);  // prefer dark
+  ASSERT_TRUE(portal.owned) << "the stand-in portal is not on the bus";
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
 
   int changes = 0;
   DesktopAppearance appearance([&changes] { ++changes; });

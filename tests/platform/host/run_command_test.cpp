@@ -18,22 +18,6 @@ std::size_t lineCount(const std::string& path) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-struct Finished {
-  int status = -1;
-  std::string err;
-};
-
-// Runs the stub host to its end (it must end within 20 s).
-Finished runStub(const std::vector<std::string>& arguments,
-                 const std::map<std::string, std::string>& env = {}) {
-  TempDir dir;
-  std::vector<std::string> argv{STUB_HOST_BINARY};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  ChildProcess child(argv, env, dir.file("out"), dir.file("err"));
-  const auto status = child.wait(20s);
-  return {status.value_or(-100), readFile(dir.file("err"))};
-}
-
 TEST(RunCommand, KeepsTheImageUpToDateAndDrawsOnlyWhatChanged) {
   TempDir dir;
   const std::string watched = dir.file("app/data.txt");
@@ -41,7 +25,6 @@ TEST(RunCommand, KeepsTheImageUpToDateAndDrawsOnlyWhatChanged) {
   ChildProcess child({STUB_HOST_BINARY, "run", "-o", image, "--debounce-ms", "50"},
                      {{"STUB_WIDGET_FILE", watched}, {"XDG_CONFIG_HOME", dir.file("config")}},
                      dir.file("out"), dir.file("err"));
-  ASSERT_TRUE(child.started());
   const auto draws = [&] { return lineCount(dir.file("out")); };
   const auto drawsReach = [&](std::size_t count) {
     return eventually([&] { return draws() >= count; }, 10s);
@@ -50,22 +33,14 @@ TEST(RunCommand, KeepsTheImageUpToDateAndDrawsOnlyWhatChanged) {
   EXPECT_EQ(readFile(dir.file("out")), image + "\n");
   EXPECT_NE(decodedPngFileSize(image).first, 0u);
 
-  // Its folder and the file appear.
+  // Its folder and the file appear; saved again with the same text, there is nothing to draw.
   std::filesystem::create_directory(dir.file("app"));
   writeFile(watched, "first");
   ASSERT_TRUE(drawsReach(2)) << "created";
-  writeFile(watched, "second");
-  ASSERT_TRUE(drawsReach(3)) << "changed";
-  // Saved again with the same text: nothing to draw; the next real change is the 4th draw.
-  writeFile(watched + ".tmp", "second");
+  writeFile(watched + ".tmp", "first");
   std::filesystem::rename(watched + ".tmp", watched);
   std::this_thread::sleep_for(500ms);
-  writeFile(watched, "third");
-  ASSERT_TRUE(drawsReach(4)) << "changed again";
-  std::filesystem::remove(watched);
-  ASSERT_TRUE(drawsReach(5)) << "removed";
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(draws(), 5u);
+  EXPECT_EQ(draws(), 2u);
 
   child.signal(SIGTERM);
   EXPECT_EQ(child.wait(10s), 0);
@@ -80,44 +55,35 @@ TEST(RunCommand, KeepsTheImageUpToDateAndDrawsOnlyWhatChanged) {
   EXPECT_EQ(names, (std::vector<std::string>{"app", "err", "out", "widget.png"}));
 }
 
-TEST(RunCommand, EndsCleanlyOnSigint) {
-  TempDir dir;
-  ChildProcess child({STUB_HOST_BINARY, "run", "-o", dir.file("w.svg")},
-                     {{"STUB_WIDGET_FILE", dir.file("none")}}, dir.file("out"), dir.file("err"));
-  ASSERT_TRUE(eventually([&] { return lineCount(dir.file("out")) == 1; }, 10s));
-  child.signal(SIGINT);
-  EXPECT_EQ(child.wait(10s), 0);
-  EXPECT_EQ(readFile(dir.file("w.svg")).substr(0, 5), "<?xml");
-}
-
+// Each mistake exits with its status and says what is wrong; nothing is written meanwhile.
 TEST(RunCommand, SaysWhatIsWrongAndHowItEnds) {
   TempDir dir;
-  const std::map<std::string, std::string> env{{"STUB_WIDGET_FILE", dir.file("none")},
-                                               {"XDG_CONFIG_HOME", dir.file("config")}};
-  const Finished nothing = runStub({"run"}, env);
-  EXPECT_EQ(nothing.status, 2);
-  EXPECT_NE(nothing.err.find("give -o FILE, --window or both"), std::string::npos) << nothing.err;
-
   const std::string unwritable = dir.file("missing/widget.png");
-  const Finished cannotWrite = runStub({"run", "-o", unwritable}, env);
-  EXPECT_EQ(cannotWrite.status, 2);
-  EXPECT_NE(cannotWrite.err.find(unwritable), std::string::npos) << cannotWrite.err;
-  EXPECT_NE(cannotWrite.err.find("No such file or directory"), std::string::npos)
-      << cannotWrite.err;
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"run"}, 2, "give -o FILE, --window or both"},
+      {{"run", "-o", unwritable}, 2, dir.file("missing") + ": No such file or directory"},
+      {{"run", "-o", dir.file("widget.gif")}, 2, "unknown image format"},
+      // The stub carries no desktop window and names no program that does.
+      {{"run", "--window"}, 3, "is not installed"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv{STUB_HOST_BINARY};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    ChildProcess child(argv,
+                       {{"STUB_WIDGET_FILE", dir.file("none")},
+                        {"XDG_CONFIG_HOME", dir.file("config")},
+                        {"DISPLAY", ""},
+                        {"WAYLAND_DISPLAY", ""}},
+                       dir.file("out"), dir.file("err"));
+    EXPECT_EQ(child.wait(20s), c.status) << c.says;
+    EXPECT_NE(readFile(dir.file("err")).find(c.says), std::string::npos)
+        << readFile(dir.file("err"));
+  }
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
-
-  const Finished format = runStub({"run", "-o", dir.file("widget.gif")}, env);
-  EXPECT_EQ(format.status, 2);
-  EXPECT_NE(format.err.find("unknown image format"), std::string::npos) << format.err;
-
-  auto noDisplay = env;
-  noDisplay["DISPLAY"] = "";
-  noDisplay["WAYLAND_DISPLAY"] = "";
-  // The stub carries no desktop window and names no program that does.
-  const Finished window = runStub({"run", "--window"}, noDisplay);
-  EXPECT_EQ(window.status, 3);
-  EXPECT_NE(window.err.find("is not installed"), std::string::npos) << window.err;
-  EXPECT_FALSE(std::filesystem::exists(dir.file("w.png")));
 }
 
 }  // namespace

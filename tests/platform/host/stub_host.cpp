@@ -8,9 +8,8 @@
 
 int main(int argc, char** argv) {
   const char* file = std::getenv("STUB_WIDGET_FILE");
-  const std::string path = file != nullptr ? file : "";
   halyard::host::HostProgram program(
       {"stub-host", "1", "A host for tests", "stub", "", "", "", ""},
-      {halyard::testing::stubWidget(halyard::testing::stubOptions(path))});
+      {halyard::testing::stubWidget({.file = file != nullptr ? file : ""})});
   return program.run(argc, argv, std::cout, std::cerr);
 }

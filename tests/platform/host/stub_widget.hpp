@@ -6,8 +6,8 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "platform/host/run_loop.hpp"
@@ -18,46 +18,30 @@
 namespace halyard::testing {
 
 struct StubWidgetOptions {
-  std::string file;
-  host::Clock clock = host::systemNow;
+  std::string file{};
   // The reload policy for a timeline asked for at `now`.
-  std::function<host::TimelineReloadPolicy(host::Date now)> policy = [](host::Date now) {
-    return host::TimelineReloadPolicy::after(now + std::chrono::minutes(15));
+  std::function<host::TimelineReloadPolicy(host::Date now)> policy = [](host::Date) {
+    return host::TimelineReloadPolicy::never();
   };
   // More entries after the first: offsets from `now`.
-  std::vector<std::chrono::milliseconds> laterEntries;
+  std::vector<std::chrono::milliseconds> laterEntries{};
+  host::Clock clock = host::systemNow;
 };
-
-// Options with one policy for every timeline.
-inline StubWidgetOptions stubOptions(
-    std::string file = "", std::function<host::TimelineReloadPolicy(host::Date)> policy = nullptr) {
-  StubWidgetOptions options;
-  options.file = std::move(file);
-  if (policy) options.policy = std::move(policy);
-  return options;
-}
 
 // The descriptor an extension process opened for the widget's file: -2 while there is none
 // (the path is opened), -1 when there is no file.
-inline int& grantedFile() {
-  static int fd = -2;
-  return fd;
-}
+inline int grantedFile = -2;
 
 inline std::string fileText(const std::string& path) {
-  if (grantedFile() != -2) {
-    std::string text(4096, '\0');
-    const ssize_t got =
-        grantedFile() < 0 ? -1 : ::pread(grantedFile(), text.data(), text.size(), 0);
-    if (got < 0) return "no file";
-    text.resize(static_cast<std::size_t>(got));
-    return text;
+  if (grantedFile == -2) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "no file";
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "no file";
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text(4096, '\0');
+  const ssize_t got = grantedFile < 0 ? -1 : ::pread(grantedFile, text.data(), text.size(), 0);
+  if (got < 0) return "no file";
+  text.resize(static_cast<std::size_t>(got));
+  return text;
 }
 
 inline host::HostEntry stubEntry(host::Date date, std::string text) {
@@ -72,8 +56,6 @@ inline host::HostEntry stubEntry(host::Date date, std::string text) {
 inline host::WidgetDescriptor stubWidget(StubWidgetOptions options) {
   host::WidgetDescriptor widget;
   widget.kind = "StubWidget";
-  widget.displayName = "Stub widget";
-  widget.description = "Shows the text of one file.";
   widget.families = {host::WidgetFamily::systemMedium, host::WidgetFamily::systemLarge};
   auto shared = std::make_shared<const StubWidgetOptions>(std::move(options));
   widget.placeholder = [shared](const host::TimelineProviderContext&) {
@@ -83,7 +65,7 @@ inline host::WidgetDescriptor stubWidget(StubWidgetOptions options) {
     return std::optional(stubEntry(shared->clock(), fileText(shared->file)));
   };
   widget.readableFile = [shared] { return std::optional<std::string>(shared->file); };
-  widget.readFileFrom = [](int fd) { grantedFile() = fd; };
+  widget.readFileFrom = [](int fd) { grantedFile = fd; };
   widget.entryFromWire = [](host::Date date,
                             const nlohmann::ordered_json& wire) -> std::optional<host::HostEntry> {
     if (!wire.is_object() || !wire.contains("text") || !wire["text"].is_string())
@@ -92,15 +74,12 @@ inline host::WidgetDescriptor stubWidget(StubWidgetOptions options) {
   };
   widget.timeline = [shared](const host::TimelineProviderContext&) {
     const host::Date now = shared->clock();
-    host::Timeline<host::HostEntry> timeline;
     const std::string text = fileText(shared->file);
-    timeline.entries.push_back(stubEntry(now, text));
-    int index = 1;
-    for (auto offset : shared->laterEntries)
-      timeline.entries.push_back(
-          stubEntry(now + std::chrono::duration_cast<std::chrono::microseconds>(offset),
-                    text + " #" + std::to_string(index++)));
-    timeline.policy = shared->policy(now);
+    host::Timeline<host::HostEntry> timeline{{stubEntry(now, text)}, shared->policy(now)};
+    for (std::size_t i = 0; i < shared->laterEntries.size(); ++i)
+      timeline.entries.push_back(stubEntry(
+          now + std::chrono::duration_cast<std::chrono::microseconds>(shared->laterEntries[i]),
+          text + " #" + std::to_string(i + 1)));
     return std::optional(std::move(timeline));
   };
   return widget;
