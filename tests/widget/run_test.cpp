@@ -1,5 +1,5 @@
-// halyard-widget run as a process: the picture it keeps, how it ends, and how it hands its
-// window over (the window itself: desktop_test.cpp). The widget reads its own snapshot file
+// halyard-widget run as a process: the picture it keeps, how it ends, and how rarely it
+// wakes up (the window: desktop_test.cpp). The widget reads its own snapshot file
 // (never written here); the tests watch a file of their own.
 #include <gtest/gtest.h>
 
@@ -45,16 +45,6 @@ TEST(RunCommand, KeepsThePictureOfTheWidgetAndEndsOnSigterm) {
   EXPECT_EQ(readFile(dir.file("err")).find("halyard-widget:"), std::string::npos)
       << readFile(dir.file("err"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("config"))) << "only the window keeps a state";
-}
-
-TEST(RunCommand, TheWindowProgramTakesOverAndSaysWhenThereIsNoDisplay) {
-  TempDir dir;
-  ChildProcess child({HALYARD_WIDGET_BINARY, "run", "--window", "--watch", dir.file("w.json")},
-                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, dir.file("out"), dir.file("err"));
-  EXPECT_EQ(child.wait(20s), 3);
-  EXPECT_NE(readFile(dir.file("err")).find("halyard-widget: cannot open a display: neither"),
-            std::string::npos)
-      << readFile(dir.file("err"));
 }
 
 // Voluntary context switches of every thread of process `pid`: how often it woke up.
