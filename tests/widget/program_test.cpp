@@ -141,18 +141,15 @@ TEST(CommandLine, DescribeListsTheOneWidget) {
               "families":["systemMedium","systemLarge"]}]})"));
 }
 
+// Every supported family at its size in points times --scale (the default scale: run's and
+// the hostile files' tests); PDF by the file's name.
 TEST(CommandLine, RenderDrawsEverySupportedFamilyAtItsSize) {
-  for (unsigned scale : {1, 2}) {
-    testing::TempDir dir;
-    const ProgramRun r =
-        run("render --scale " + std::to_string(scale) + " -o " + quote(dir.path().string()));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-medium.png")),
-              std::make_pair(364 * scale, 170 * scale));
-    EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-large.png")),
-              std::make_pair(364 * scale, 382 * scale));
-  }
   testing::TempDir dir;
+  const ProgramRun r = run("render --scale 1 -o " + quote(dir.path().string()));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-medium.png")),
+            std::make_pair(364u, 170u));
+  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-large.png")), std::make_pair(364u, 382u));
   EXPECT_EQ(run("render --family large -o " + quote(dir.file("w.pdf"))).status, 0);
   EXPECT_EQ(testing::readFile(dir.file("w.pdf")).rfind("%PDF", 0), 0u);
 }

@@ -58,13 +58,6 @@ inline std::optional<Screenshot> readPpm(const std::string& path) {
   return shot;
 }
 
-// The whole screen of X display `display`.
-inline std::optional<Screenshot> xScreenshot(const std::string& display, const std::string& path) {
-  if (!commandOutput("import -display " + display + " -window root -depth 8 " + path))
-    return std::nullopt;
-  return readPpm(path);
-}
-
 // `env` arguments that give a command line these variables (an empty value removes one).
 inline std::string shellEnv(const Env& env) {
   std::string removed;
