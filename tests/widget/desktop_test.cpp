@@ -228,10 +228,11 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   third.signal(SIGKILL);
   third.wait(10s);
   Started& fourth = start("fourth", runWindow(), env);
-  EXPECT_TRUE(windowUntil([&](const WindowGeometry& now) {
+  const auto atTheDrop = [&](const WindowGeometry& now) {
     return now.x == dropped.x && now.y == dropped.y;
-  })) << "dropped at "
-      << where(dropped) << "; came back at " << where(window);
+  };
+  EXPECT_TRUE(windowUntil(atTheDrop))
+      << "dropped at " << where(dropped) << "; came back at " << where(window);
   // The session that started it going away ends it as cleanly as SIGTERM.
   fourth.end(SIGHUP);
 }
