@@ -2,27 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/host/widget_renderer.hpp"
-#include "platform/ui/fake_measurer.hpp"
+#include "views/view_test_support.hpp"
 
 namespace halyard {
 namespace {
 
-TEST(Bundle, DeclaresTheOverviewWidget) {
-  const auto widgets = HalyardWidgetBundle().body();
-  ASSERT_EQ(widgets.size(), 1u);
-  EXPECT_EQ(widgets[0].kind, "HalyardOverviewWidget");
-  EXPECT_EQ(widgets[0].kind, HalyardOverviewWidget().kind);
-  EXPECT_EQ(widgets[0].displayName, "Halyard");
-  EXPECT_EQ(widgets[0].description, "Resumen de uso y próximo backup programado.");
-  EXPECT_EQ(widgets[0].families,
-            (std::vector<host::WidgetFamily>{host::WidgetFamily::systemMedium,
-                                             host::WidgetFamily::systemLarge}));
-  const auto configuration = HalyardOverviewWidget().body();
-  EXPECT_EQ(configuration.displayNameKey(), "Halyard");
-  EXPECT_EQ(configuration.kind(), "HalyardOverviewWidget");
-}
-
+// The placeholder, the snapshot and the timeline's entry stand, in every family, on the
+// tertiary fill over the whole widget with rounded corners.
 TEST(Bundle, EveryDrawnEntryHasTheTertiaryFillBehindIt) {
   const ui::testing::FakeMeasurer measurer;
   const auto widget = HalyardWidgetBundle().body().front();
@@ -33,18 +19,12 @@ TEST(Bundle, EveryDrawnEntryHasTheTertiaryFillBehindIt) {
       host::WidgetRenderSettings settings;
       settings.family = family;
       const ui::PlacedNode tree = host::layoutWidget(entry.view(), settings, measurer);
-      const ui::PlacedNode* background = nullptr;
-      std::function<void(const ui::PlacedNode&)> find = [&](const ui::PlacedNode& node) {
-        if (node.kind == "ContainerBackground") background = &node;
-        for (const auto& child : node.children)
-          find(child);
-      };
-      find(tree);
-      ASSERT_NE(background, nullptr);
-      EXPECT_EQ(background->shape->fill.style, ui::StyleName::tertiaryFill);
+      const auto backgrounds = testing::ofKind(tree, "ContainerBackground");
+      ASSERT_EQ(backgrounds.size(), 1u);
+      EXPECT_EQ(backgrounds[0]->shape->fill.style, ui::StyleName::tertiaryFill);
       const auto size = host::familySize(family);
-      EXPECT_EQ(background->frame, (ui::Rect{0, 0, size.width, size.height}));
-      EXPECT_GT(background->shape->cornerRadius, 0);
+      EXPECT_EQ(backgrounds[0]->frame, (ui::Rect{0, 0, size.width, size.height}));
+      EXPECT_GT(backgrounds[0]->shape->cornerRadius, 0);
     }
   }
 }

@@ -20,24 +20,15 @@ def extents(accessible):
     return [box.x, box.y, box.width, box.height]
 
 
-def window(name):
-    for application in pyatspi.Registry.getDesktop(0):
-        for child in application or []:
-            if child is not None and child.name == name:
-                return child
-    return None
-
-
 def tree(name):
-    found = window(name)
-    if found is None:
-        return None
-    children = []
-    for child in found:
-        text = child.queryText()
-        children.append({"role": child.getRoleName(), "name": child.name,
-                         "text": text.getText(0, -1), "extents": extents(child)})
-    return {"extents": extents(found), "children": children}
+    for application in pyatspi.Registry.getDesktop(0):
+        for window in application or []:
+            if window is not None and window.name == name:
+                return {"extents": extents(window),
+                        "children": [{"role": child.getRoleName(), "name": child.name,
+                                      "text": child.queryText().getText(0, -1),
+                                      "extents": extents(child)} for child in window]}
+    return None
 
 
 def announcements(seconds):

@@ -2,7 +2,7 @@
 // Real display servers for tests of the desktop window, each started in a process group of
 // its own (killed whole when the test ends, passed or not), with a private runtime folder so
 // that parallel runs never meet: sway and Weston headless, mutter headless with XWayland, and
-// openbox on an X server. Also screenshots (PPM) and the X window tree.
+// a window manager on an X server. Also screenshots (PPM) and the X window tree.
 
 #include <sys/stat.h>
 
@@ -16,6 +16,8 @@
 #include "test_support.hpp"
 
 namespace halyard::testing {
+
+using Env = std::map<std::string, std::string>;
 
 // A picture of the screen, 8-bit RGB.
 struct Screenshot {
@@ -56,15 +58,8 @@ inline std::optional<Screenshot> readPpm(const std::string& path) {
   return shot;
 }
 
-// The whole screen of X display `display`.
-inline std::optional<Screenshot> xScreenshot(const std::string& display, const std::string& path) {
-  if (!commandOutput("import -display " + display + " -window root -depth 8 " + path))
-    return std::nullopt;
-  return readPpm(path);
-}
-
 // `env` arguments that give a command line these variables (an empty value removes one).
-inline std::string shellEnv(const std::map<std::string, std::string>& env) {
+inline std::string shellEnv(const Env& env) {
   std::string removed;
   std::string set;
   for (const auto& [name, value] : env)
@@ -83,10 +78,8 @@ struct WindowGeometry {
 // The window named `title` on X display `display`, from xwininfo's tree (the first found,
 // top-level or inside a window manager's frame).
 inline std::optional<WindowGeometry> findWindow(const std::string& display,
-                                                const std::string& title,
-                                                const std::string& environment = "") {
-  const auto tree =
-      commandOutput(environment + "xwininfo -display " + display + " -root -tree", 10);
+                                                const std::string& title) {
+  const auto tree = commandOutput("xwininfo -display " + display + " -root -tree", 10);
   if (!tree) return std::nullopt;
   // A line reads: 0x200003 "Halyard": ("halyard-widget" "Halyard-widget")  364x382+0+0  +636+24
   std::istringstream lines(*tree);
@@ -136,78 +129,76 @@ inline std::string unprivilegedPrefix() {
   return prefix;
 }
 
-// Whether this kernel lets a process make a user namespace.
-inline bool userNamespacesWork() {
-  return commandOutput(unprivilegedPrefix() + "true").has_value();
-}
-
 // A display server: its process group, its log, and the environment its clients need.
 class DisplayServer {
  public:
   const std::string& why() const { return why_; }
   bool ready() const { return why_.empty(); }
-  const std::map<std::string, std::string>& clientEnv() const { return env_; }
+  const Env& clientEnv() const { return env_; }
   std::string log() const { return readFile(logPath_); }
 
  protected:
+  void start(const std::vector<std::string>& argv, const Env& env, const std::string& logPath) {
+    logPath_ = logPath;
+    server_.emplace(argv, env, "/dev/null", logPath_, std::nullopt, true);
+  }
+
+  // Whether `condition` comes to hold within `seconds` while the server runs; if not, why()
+  // says `failure` and the log.
+  bool await(const std::function<bool()>& condition, int seconds, const std::string& failure) {
+    const auto ended = [&] { return server_->wait(std::chrono::milliseconds(0)).has_value(); };
+    const bool held =
+        eventually([&] { return ended() || condition(); }, std::chrono::seconds(seconds)) &&
+        !ended();
+    why_ = held ? "" : failure + ": " + log();
+    return held;
+  }
+
   std::optional<ChildProcess> server_;
   std::string logPath_;
   std::string why_ = "not started";
-  std::map<std::string, std::string> env_;
+  Env env_;
 };
 
-// sway, headless, as an unprivileged user, with a one-colour wallpaper drawn by swaybg (the
-// config's `output * bg` line) before anything else is started.
+// sway, headless on a 1024 × 768 output, as an unprivileged user, with a one-colour
+// wallpaper drawn by swaybg (the config's `output * bg` line) before anything else is started.
 class SwayServer : public DisplayServer {
  public:
-  SwayServer(const std::string& folder, const std::string& wallpaper /* rrggbb */, int width = 1024,
-             int height = 768) {
+  SwayServer(const std::string& folder, const std::string& wallpaper /* rrggbb */) {
     const std::string runtime = privateRuntimeDir(folder + "/sway-run");
     const std::string config = folder + "/sway.conf";
     std::ofstream(config) << "output * bg #" << wallpaper << " solid_color\n"
-                          << "output * resolution " << width << "x" << height << "\n"
-                          << "default_border none\n";
-    logPath_ = folder + "/sway.log";
-    server_.emplace(unprivileged({"sway", "-c", config}),
-                    std::map<std::string, std::string>{{"WLR_BACKENDS", "headless"},
-                                                       {"WLR_RENDERER", "pixman"},
-                                                       {"WLR_LIBINPUT_NO_DEVICES", "1"},
-                                                       {"XDG_RUNTIME_DIR", runtime},
-                                                       {"WAYLAND_DISPLAY", ""},
-                                                       {"DISPLAY", ""},
-                                                       {"SWAYSOCK", ""}},
-                    "/dev/null", logPath_, std::nullopt, true);
+                          << "output * resolution 1024x768\ndefault_border none\n";
+    start(unprivileged({"sway", "-c", config}),
+          {{"WLR_BACKENDS", "headless"},
+           {"WLR_RENDERER", "pixman"},
+           {"WLR_LIBINPUT_NO_DEVICES", "1"},
+           {"XDG_RUNTIME_DIR", runtime},
+           {"WAYLAND_DISPLAY", ""},
+           {"DISPLAY", ""},
+           {"SWAYSOCK", ""}},
+          folder + "/sway.log");
     std::string socket;
     std::string ipc;
-    if (!eventually(
-            [&] {
-              socket = findEntry(runtime, "wayland-");
-              ipc = findEntry(runtime, "sway-ipc.");
-              return (!socket.empty() && !ipc.empty()) || !server_->running();
-            },
-            std::chrono::seconds(15)) ||
-        !server_->running()) {
-      why_ = "sway did not start: " + log();
-      return;
-    }
+    const auto sockets = [&] {
+      socket = findEntry(runtime, "wayland-");
+      ipc = findEntry(runtime, "sway-ipc.");
+      return !socket.empty() && !ipc.empty();
+    };
+    if (!await(sockets, 15, "sway did not start")) return;
     env_ = {{"XDG_RUNTIME_DIR", runtime},
             {"WAYLAND_DISPLAY", socket},
             {"SWAYSOCK", runtime + "/" + ipc},
             {"DISPLAY", ""},
             {"GDK_BACKEND", ""}};
     shotPath_ = folder + "/sway-shot.ppm";
-    const std::uint32_t colour = std::stoul(wallpaper, nullptr, 16);
     // The wallpaper is drawn by a client of its own, a moment after the start.
-    if (!eventually(
-            [&] {
-              const auto shot = screenshot();
-              return shot && shot->at(2, 2) == colour;
-            },
-            std::chrono::seconds(15))) {
-      why_ = "sway showed no wallpaper: " + log();
-      return;
-    }
-    why_.clear();
+    const std::uint32_t colour = std::stoul(wallpaper, nullptr, 16);
+    const auto wallpaperShown = [&] {
+      const auto shot = screenshot();
+      return shot && shot->at(2, 2) == colour;
+    };
+    await(wallpaperShown, 15, "sway showed no wallpaper");
   }
 
   std::optional<Screenshot> screenshot() const {
@@ -233,46 +224,34 @@ class MutterServer : public DisplayServer {
   explicit MutterServer(const std::string& folder) {
     const std::string runtime = privateRuntimeDir(folder + "/mutter-run");
     const std::string wayland = "mutter-" + std::to_string(::getpid());
-    logPath_ = folder + "/mutter.log";
-    server_.emplace(
-        std::vector<std::string>{
-            "unshare", "--mount", "--propagation", "private", "sh", "-c",
-            "mount -t tmpfs -o mode=1777 none /tmp/.X11-unix && exec dbus-run-session -- mutter "
-            "--headless --wayland --virtual-monitor 1280x800 --wayland-display=" +
-                wayland},
-        std::map<std::string, std::string>{{"XDG_RUNTIME_DIR", runtime},
-                                           {"WAYLAND_DISPLAY", ""},
-                                           {"DISPLAY", ""},
-                                           {"DBUS_SESSION_BUS_ADDRESS", ""}},
-        "/dev/null", logPath_, std::nullopt, true);
+    start({"unshare", "--mount", "--propagation", "private", "sh", "-c",
+           "mount -t tmpfs -o mode=1777 none /tmp/.X11-unix && exec dbus-run-session -- mutter "
+           "--headless --wayland --virtual-monitor 1280x800 --wayland-display=" +
+               wayland},
+          {{"XDG_RUNTIME_DIR", runtime},
+           {"WAYLAND_DISPLAY", ""},
+           {"DISPLAY", ""},
+           {"DBUS_SESSION_BUS_ADDRESS", ""}},
+          folder + "/mutter.log");
     // mutter says which X display it chose once XWayland is up.
     constexpr std::string_view kSays = "Using public X11 display ";
     std::string display;
-    eventually(
-        [&] {
-          const std::string text = log();
-          if (const auto at = text.find(kSays); at != std::string::npos)
-            display = text.substr(at + kSays.size(), text.find(',', at) - at - kSays.size());
-          return !display.empty() || !server_->running();
-        },
-        std::chrono::seconds(30));
-    const std::string authority = findEntry(runtime, ".mutter-Xwaylandauth.");
-    if (display.empty() || authority.empty()) {
-      why_ = "mutter did not start XWayland: " + log();
-      return;
-    }
+    std::string authority;
+    const auto xwayland = [&] {
+      const std::string text = log();
+      if (const auto at = text.find(kSays); at != std::string::npos)
+        display = text.substr(at + kSays.size(), text.find(',', at) - at - kSays.size());
+      authority = findEntry(runtime, ".mutter-Xwaylandauth.");
+      return !display.empty() && !authority.empty();
+    };
+    if (!await(xwayland, 30, "mutter did not start XWayland")) return;
     env_ = {{"XDG_RUNTIME_DIR", runtime},
             {"WAYLAND_DISPLAY", wayland},
             {"DISPLAY", display},
             {"XAUTHORITY", runtime + "/" + authority},
             {"GDK_BACKEND", ""}};
-    if (!eventually(
-            [&] { return commandOutput(shellEnv(env_) + "xprop -root -len 0").has_value(); },
-            std::chrono::seconds(15))) {
-      why_ = "mutter's X server does not answer: " + log();
-      return;
-    }
-    why_.clear();
+    await([&] { return commandOutput(shellEnv(env_) + "xprop -root -len 0").has_value(); }, 15,
+          "mutter's X server does not answer");
   }
 };
 
@@ -281,26 +260,16 @@ class WestonServer : public DisplayServer {
  public:
   explicit WestonServer(const std::string& folder) {
     const std::string runtime = privateRuntimeDir(folder + "/weston-run");
-    logPath_ = folder + "/weston.log";
-    server_.emplace(std::vector<std::string>{"weston", "--backend=headless-backend.so",
-                                             "--socket=weston-test", "--idle-time=0"},
-                    std::map<std::string, std::string>{
-                        {"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}},
-                    "/dev/null", logPath_, std::nullopt, true);
-    if (!eventually(
-            [&] {
-              return std::filesystem::exists(runtime + "/weston-test") || !server_->running();
-            },
-            std::chrono::seconds(15)) ||
-        !server_->running()) {
-      why_ = "weston did not start: " + log();
+    start({"weston", "--backend=headless-backend.so", "--socket=weston-test", "--idle-time=0"},
+          {{"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}},
+          folder + "/weston.log");
+    if (!await([&] { return std::filesystem::exists(runtime + "/weston-test"); }, 15,
+               "weston did not start"))
       return;
-    }
     env_ = {{"XDG_RUNTIME_DIR", runtime},
             {"WAYLAND_DISPLAY", "weston-test"},
             {"DISPLAY", ""},
             {"GDK_BACKEND", ""}};
-    why_.clear();
   }
 };
 
@@ -310,21 +279,15 @@ class X11WindowManager : public DisplayServer {
  public:
   X11WindowManager(const std::vector<std::string>& argv, const std::string& display,
                    const std::string& logPath) {
-    logPath_ = logPath;
     env_ = {{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}};
-    server_.emplace(argv, env_, "/dev/null", logPath_, std::nullopt, true);
-    if (!eventually(
-            [&] {
-              const auto list =
-                  commandOutput("xprop -display " + display + " -root _NET_CLIENT_LIST_STACKING");
-              return (list && list->find("not found") == std::string::npos) || !server_->running();
-            },
-            std::chrono::seconds(15)) ||
-        !server_->running()) {
-      why_ = argv.front() + " did not start: " + log();
-      return;
-    }
-    why_.clear();
+    start(argv, env_, logPath);
+    await(
+        [&] {
+          const auto list =
+              commandOutput("xprop -display " + display + " -root _NET_CLIENT_LIST_STACKING");
+          return list && list->find("not found") == std::string::npos;
+        },
+        15, argv.front() + " did not start");
   }
 };
 
