@@ -92,7 +92,7 @@ TEST(CommandLine, ExitStatusAndMessages) {
       {"preview --placeholder -o " + quote(dir.file("w.png")), 3, "", "no usable font", noFonts},
       // The long-running host says so once and keeps going.
       {"run -o " + quote(dir.file("kept.png")) + " --watch " + quote(dir.file("watched.json")), 0,
-       "kept.png", "no usable font", noFonts + "timeout --preserve-status -s TERM 6 "},
+       "kept.png", "no usable font", noFonts + "timeout --preserve-status -s TERM 10 "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
