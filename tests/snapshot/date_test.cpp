@@ -13,11 +13,7 @@ Date utc(int y, unsigned m, unsigned d, int h = 0, int mi = 0, int s = 0, int us
 }
 
 TEST(Rfc3339, AcceptsDateTimesWithAZone) {
-  struct Case {
-    const char* text;
-    Date expected;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, Date> cases[] = {
       {"2026-03-14T09:30:00Z", utc(2026, 3, 14, 9, 30)},
       {"2026-03-14t09:30:00z", utc(2026, 3, 14, 9, 30)},
       {"2026-03-14T11:30:00+02:00", utc(2026, 3, 14, 9, 30)},
@@ -27,36 +23,22 @@ TEST(Rfc3339, AcceptsDateTimesWithAZone) {
       {"2024-02-29T23:59:59Z", utc(2024, 2, 29, 23, 59, 59)},
       {"2026-12-31T23:30:00-01:00", utc(2027, 1, 1, 0, 30)},
   };
-  for (const auto& c : cases) {
-    const auto parsed = parseRfc3339(c.text);
-    ASSERT_TRUE(parsed.has_value()) << c.text;
-    EXPECT_EQ(*parsed, c.expected) << c.text;
-  }
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(parseRfc3339(text), expected) << text;
 }
 
 TEST(Rfc3339, RefusesEverythingElse) {
-  for (const char* text : {
-           "",
-           "2026-03-14",
-           "2026-03-14T09:30:00",
-           "2026-03-14 09:30:00Z",
-           "2026-02-30T09:30:00Z",
-           "2025-02-29T09:30:00Z",
-           "2026-13-01T00:00:00Z",
-           "2026-03-14T24:00:00Z",
-           "2026-03-14T09:60:00Z",
-           "2026-03-14T09:30:60Z",
-           "2026-03-14T09:30Z",
-           "2026-03-14T09:30:00.Z",
-           "2026-03-14T09:30:00+0200",
-           "2026-03-14T09:30:00+24:00",
-           "2026-03-14T09:30:00Z ",
-           " 2026-03-14T09:30:00Z",
-           "26-03-14T09:30:00Z",
-           "2026-3-14T09:30:00Z",
-           "1773480600",
-           "2026-03-14T09:30:00+02",
-       }) {
+  const char* const refused[] = {
+      // Not a date-time with a zone.
+      "", "1773480600", "2026-03-14", "2026-03-14T09:30:00", "2026-03-14T09:30Z",
+      "26-03-14T09:30:00Z", "2026-3-14T09:30:00Z", "2026-03-14 09:30:00Z",
+      // A field out of range.
+      "2026-02-30T09:30:00Z", "2025-02-29T09:30:00Z", "2026-13-01T00:00:00Z",
+      "2026-03-14T24:00:00Z", "2026-03-14T09:60:00Z", "2026-03-14T09:30:60Z",
+      // A malformed fraction or offset, or anything around the date-time.
+      "2026-03-14T09:30:00.Z", "2026-03-14T09:30:00+0200", "2026-03-14T09:30:00+24:00",
+      "2026-03-14T09:30:00+02", "2026-03-14T09:30:00Z ", " 2026-03-14T09:30:00Z"};
+  for (const char* text : refused) {
     EXPECT_FALSE(parseRfc3339(text).has_value()) << '"' << text << '"';
   }
 }
