@@ -41,7 +41,6 @@ TEST(SnapshotLocation, DatabaseHomeThenEnvironmentHome) {
 TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
   TempDir dir;
   testing::writeFile(dir.file("truncated.json"), testing::readFile(kExample).substr(0, 100));
-  testing::writeFile(dir.file("partial.json"), R"({"generatedAt":"2026-03-14T09:30:00Z"})");
   testing::writeFile(dir.file("huge.json"), "");
   std::filesystem::resize_file(dir.file("huge.json"), kSnapshotSizeLimit + 1);
   std::filesystem::create_symlink(dir.file("loop"), dir.file("loop"));
@@ -51,7 +50,6 @@ TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
       {dir.file("missing.json"), Outcome::missing, ""},
       {dir.file("truncated.json/x"), Outcome::missing, ""},
       {dir.file("truncated.json"), Outcome::refused, "document: expected well-formed JSON"},
-      {dir.file("partial.json"), Outcome::refused, "repoCount: expected a member"},
       {dir.file("huge.json"), Outcome::refused, "larger than 256 MiB"},
       {dir.file("loop"), Outcome::refused, "Too many levels of symbolic links"},
       {dir.file("fifo"), Outcome::refused, "not a regular file"},

@@ -128,9 +128,7 @@ TEST(SnapshotDecoding, MembersTakeTheirTypeAndRange) {
       EXPECT_EQ(encodeSnapshot(result.snapshot())[json::json_pointer(pointer)].dump(), raw);
     }
   }
-}
-
-TEST(SnapshotDecoding, ErrorMessageNamesPathExpectedAndFound) {
+  // The message names the path, what was expected and what was found.
   EXPECT_EQ(decodeSnapshot(withMember("/byProvider/1/bytes", "12.5")).error().message(),
             "byProvider[1].bytes: expected a signed 64-bit integer, found the number 12.5");
   EXPECT_EQ(decodeSnapshot("[]").error().message(), "document: expected an object, found an array");
@@ -182,7 +180,6 @@ Date utc(int y, unsigned m, unsigned d, int h = 0, int mi = 0, int s = 0, int us
 
 TEST(Rfc3339, AcceptsDateTimesWithAZone) {
   const std::pair<const char*, Date> cases[] = {
-      {"2026-03-14T09:30:00Z", utc(2026, 3, 14, 9, 30)},
       {"2026-03-14t09:30:00z", utc(2026, 3, 14, 9, 30)},
       {"2026-03-14T11:30:00+02:00", utc(2026, 3, 14, 9, 30)},
       {"2026-03-14T00:30:00-10:15", utc(2026, 3, 14, 10, 45)},

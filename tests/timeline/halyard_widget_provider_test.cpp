@@ -16,8 +16,7 @@ const Date kStart = Date{std::chrono::sys_days{std::chrono::year{2026} / 12 / 6}
 // snapshot; the reload is due 15 minutes after a fresh reading of the clock, or 900 seconds
 // after one more when the calendar yields no date.
 TEST(Provider, OneEntryDatedNowAndAReloadFifteenMinutesLater) {
-  const std::optional<WidgetSnapshot> file =
-      loadSnapshot(testing::sourcePath("examples/full.json"));
+  const auto file = loadSnapshot(testing::sourcePath("examples/full.json"));
   for (const bool calendarYieldsNothing : {false, true}) {
     for (const auto& loaded : {file, std::optional<WidgetSnapshot>()}) {
       int loads = 0;

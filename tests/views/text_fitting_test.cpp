@@ -143,10 +143,9 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
   const bool firstRepo =
       expectLeadingRows(snapshot.topRepos, &WidgetSnapshot::RepoUsage::name, shown);
   const auto dividers = ofKind(tree, "Divider");
-  std::vector<const ui::PlacedNode*> titles;
-  for (const char* title : {"POR PROVEEDOR", "POR REPOSITORIO"}) {
-    if (const auto* node = textNode(tree, title)) titles.push_back(node);
-  }
+  const auto titles = findAll(tree, [](const ui::PlacedNode& node) {
+    return node.text && node.text->spec.text.starts_with("POR ");
+  });
   ASSERT_EQ(dividers.size(), titles.size());
   for (std::size_t i = 0; i < titles.size(); ++i)
     EXPECT_LT(dividers[i]->frame.maxY(), titles[i]->frame.y);
