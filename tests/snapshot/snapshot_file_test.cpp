@@ -14,8 +14,6 @@
 namespace halyard {
 namespace {
 
-using testing::TempDir;
-
 const std::string kExample = testing::sourcePath("examples/full.json");
 constexpr const char* kTail = "Library/Application Support/Halyard/widget-snapshot.json";
 
@@ -39,7 +37,7 @@ TEST(SnapshotLocation, DatabaseHomeThenEnvironmentHome) {
 // (a missing file is no refusal); a FIFO without a writer does not block the reader, and the
 // file over the limit (sparse) is refused unread.
 TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
-  TempDir dir;
+  testing::TempDir dir;
   testing::writeFile(dir.file("truncated.json"), testing::readFile(kExample).substr(0, 100));
   testing::writeFile(dir.file("huge.json"), "");
   std::filesystem::resize_file(dir.file("huge.json"), kSnapshotSizeLimit + 1);
