@@ -33,9 +33,8 @@ TEST(SnapshotLocation, DatabaseHomeThenEnvironmentHome) {
   EXPECT_EQ(WidgetSnapshot::fileURL(), *home + (home->back() == '/' ? "" : "/") + kTail);
 }
 
-// Anything but a good regular file under the size limit is absent, and the report says why
-// (a missing file is no refusal); a FIFO without a writer does not block the reader, and the
-// file over the limit (sparse) is refused unread.
+// Anything but a good regular file under the size limit is absent, the report saying why (a
+// missing file is no refusal); a FIFO does not block, a sparse file over the limit is refused.
 TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
   testing::TempDir dir;
   testing::writeFile(dir.file("truncated.json"), testing::readFile(kExample).substr(0, 100));

@@ -15,8 +15,6 @@ using namespace testing;
 using ui::StyleName;
 using ui::WidgetFamily;
 
-// ---- Layouts ---------------------------------------------------------------------------------
-
 TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   const WidgetSnapshot full = example();
   for (auto family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium,
@@ -43,8 +41,6 @@ TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   EXPECT_FALSE(contains(texts(empty), "POR REPOSITORIO"));
   EXPECT_TRUE(ofKind(empty, "Chart").empty());
 }
-
-// ---- Header ----------------------------------------------------------------------------------
 
 // The header's texts after the total: the counters with their words, no archive counter
 // unless there are archives, plain digits; the health's symbol and colour at the trailing edge.
@@ -82,8 +78,6 @@ TEST(Header, CountersWordsAndHealth) {
   }
 }
 
-// ---- Providers and repositories --------------------------------------------------------------
-
 // The large layout's donut: a sector and a legend row for every provider, coloured alike.
 TEST(ProviderDonut, SectorAndLegendRowForEveryProvider) {
   const WidgetSnapshot many = example("many.json");
@@ -101,9 +95,8 @@ TEST(ProviderDonut, SectorAndLegendRowForEveryProvider) {
   }
 }
 
-// Bars in the rows' order, as long as the track against the largest row shown, at least the
-// minimum, coloured by provider: the medium layout's first three providers, the large
-// layout's repositories.
+// Bars in row order, against the largest row shown, at least the minimum, coloured by
+// provider: the medium layout's first three providers, the large layout's repositories.
 TEST(UsageBars, RowsInOrderAgainstTheLargestShown) {
   WidgetSnapshot s = example();
   s.byProvider = {{"local", "A", 10}, {"tarnBase", "B", 30}, {"x", "C", 0}};
@@ -155,8 +148,6 @@ TEST(UsageBars, WidthRules) {
   EXPECT_EQ(referenceValue({}), 1);
 }
 
-// ---- Footer ----------------------------------------------------------------------------------
-
 // The next backup's line (in the example: fotos, Diario, at 21:00) and its phrase at the
 // trailing edge; without one, a line at the leading edge.
 TEST(Footer, NextBackupLineAndItsPhrase) {
@@ -173,8 +164,6 @@ TEST(Footer, NextBackupLineAndItsPhrase) {
   ASSERT_NE(textNode(without, "Sin backups programados"), nullptr);
   EXPECT_LT(textNode(without, "Sin backups programados")->frame.maxX(), 200);  // no spacer
 }
-
-// ---- Formatters ------------------------------------------------------------------------------
 
 TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
   const ByteCountFormatter bytes("es");
@@ -227,10 +216,8 @@ TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
   EXPECT_TRUE(contains(seen.front(), "1,2 TB") && contains(seen.front(), "dentro de 11 h"));
 }
 
-// ---- Accessibility ---------------------------------------------------------------------------
-
-// What a screen reader reads of the widget, in reading order: a heading's label marked "#",
-// followed by any announcement marked "!"; each element lies inside the widget.
+// What a screen reader reads, in order: a heading's label marked "#", then any announcement
+// marked "!"; each element lies inside the widget.
 std::vector<std::string> elements(const WidgetSnapshot& snapshot, WidgetFamily family) {
   const auto tree = layoutEntry(snapshot, family);
   std::vector<std::string> labels;
@@ -245,8 +232,7 @@ std::vector<std::string> elements(const WidgetSnapshot& snapshot, WidgetFamily f
   return labels;
 }
 
-// One element per header, row and footer, section titles as headings, labels from the full
-// texts; a failure announced.
+// One element per header, row and footer, titles as headings, labels from the full texts.
 TEST(Accessibility, ElementsOfTheExamplesInReadingOrder) {
   WidgetSnapshot failing = example();
   failing.health = WidgetSnapshot::Health::error;

@@ -40,8 +40,6 @@ TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
   EXPECT_THAT(shown(large, s.topRepos[0].name), MatchesRegex("copia.*….*2026"));
 }
 
-// ---- Long lists and long numbers ------------------------------------------------------------
-
 WidgetSnapshot withLists(std::size_t providers, std::size_t repos) {
   WidgetSnapshot s = example();
   s.byProvider.clear();
