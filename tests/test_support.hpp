@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,9 +41,7 @@ inline void writeFile(const std::string& path, const std::string& contents) {
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The width and height of a PNG, decoded whole by libpng (every chunk and its checksum, the
@@ -54,10 +52,8 @@ inline std::pair<unsigned, unsigned> decodedPngSize(const std::string& bytes) {
   if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {0, 0};
   image.format = PNG_FORMAT_RGBA;
   std::vector<unsigned char> pixels(std::size_t{image.width} * image.height * 4);
-  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-    png_image_free(&image);
-    return {0, 0};
-  }
+  // On failure the image is freed by libpng.
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {0, 0};
   return {image.width, image.height};
 }
 

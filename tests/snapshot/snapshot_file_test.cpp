@@ -1,13 +1,11 @@
 #include "snapshot/snapshot_file.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -15,8 +13,6 @@
 
 namespace halyard {
 namespace {
-
-using testing::TempDir;
 
 const std::string kExample = testing::sourcePath("examples/full.json");
 constexpr const char* kTail = "Library/Application Support/Halyard/widget-snapshot.json";
@@ -37,77 +33,74 @@ TEST(SnapshotLocation, DatabaseHomeThenEnvironmentHome) {
   EXPECT_EQ(WidgetSnapshot::fileURL(), *home + (home->back() == '/' ? "" : "/") + kTail);
 }
 
+// Anything but a good regular file under the size limit is absent, the report saying why (a
+// missing file is no refusal); a FIFO does not block, a sparse file over the limit is refused.
 TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
-  TempDir dir;
-  testing::writeFile(dir.file("empty.json"), "");
+  testing::TempDir dir;
   testing::writeFile(dir.file("truncated.json"), testing::readFile(kExample).substr(0, 100));
-  testing::writeFile(dir.file("partial.json"), R"({"generatedAt":"2026-03-14T09:30:00Z"})");
-  std::filesystem::create_directory(dir.file("directory"));
-  std::filesystem::create_symlink(dir.file("nowhere"), dir.file("dangling"));
+  testing::writeFile(dir.file("huge.json"), "");
+  std::filesystem::resize_file(dir.file("huge.json"), kSnapshotSizeLimit + 1);
   std::filesystem::create_symlink(dir.file("loop"), dir.file("loop"));
-  for (const char* name : {"missing.json", "empty.json", "truncated.json", "partial.json",
-                           "directory", "dangling", "loop"}) {
-    EXPECT_FALSE(loadSnapshot(dir.file(name)).has_value()) << name;
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  using Outcome = LoadReport::Outcome;
+  const std::tuple<std::string, Outcome, std::string> cases[] = {
+      {dir.file("missing.json"), Outcome::missing, ""},
+      {dir.file("truncated.json/x"), Outcome::missing, ""},
+      {dir.file("truncated.json"), Outcome::refused, "document: expected well-formed JSON"},
+      {dir.file("huge.json"), Outcome::refused, "larger than 256 MiB"},
+      {dir.file("loop"), Outcome::refused, "Too many levels of symbolic links"},
+      {dir.file("fifo"), Outcome::refused, "not a regular file"},
+      {dir.path().string(), Outcome::refused, "not a regular file"},
+      {"/dev/zero", Outcome::refused, "not a regular file"},
+  };
+  for (const auto& [path, outcome, reason] : cases) {
+    EXPECT_FALSE(loadSnapshot(path).has_value()) << path;
+    EXPECT_EQ(lastLoadReport().outcome, outcome) << path;
+    EXPECT_EQ(lastLoadReport().reason.rfind(reason, 0), 0u) << lastLoadReport().reason;
   }
-  EXPECT_FALSE(loadSnapshot("/dev/zero").has_value());
-  EXPECT_FALSE(loadSnapshot("/dev/null").has_value());
   // Nothing is created by looking.
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing.json")));
-
-  auto missing = readRegularFile(dir.file("missing"));
-  ASSERT_TRUE(std::holds_alternative<ReadError>(missing));
-  EXPECT_EQ(std::get<ReadError>(missing).code, std::errc::no_such_file_or_directory);
-  auto directory = readRegularFile(dir.path().string());
-  ASSERT_TRUE(std::holds_alternative<ReadError>(directory));
-  EXPECT_EQ(std::get<ReadError>(directory).message(), "not a regular file");
 }
 
-TEST(SnapshotLoading, AFifoComesBackAbsentAtOnce) {
-  TempDir dir;
-  const std::string fifo = dir.file("fifo");
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  // With no writer, and with a writer that never stops: neither may block the reader.
-  EXPECT_FALSE(loadSnapshot(fifo).has_value());
-  std::atomic<bool> stop{false};
-  std::thread writer([&] {
-    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    while (fd < 0 && !stop)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const std::string chunk(4096, '[');
-    while (fd >= 0 && !stop) {
-      if (::write(fd, chunk.data(), chunk.size()) < 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (fd >= 0) ::close(fd);
-  });
-  EXPECT_FALSE(loadSnapshot(fifo).has_value());
-  stop = true;
-  // Unblock a writer still waiting for a reader.
-  const int unblock = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  writer.join();
-  if (unblock >= 0) ::close(unblock);
-}
-
-// Written whole, read afresh on every call, the mode of the replaced file kept, no
-// temporary left behind. (Readers racing the writer: snapshot_race_test.cpp.)
-TEST(SnapshotWriting, ReplacesTheFileWholeAndLeavesNoTemporary) {
-  TempDir dir;
-  const std::string path = dir.file("widget-snapshot.json");
-  WidgetSnapshot snapshot = *loadSnapshot(kExample);
-  EXPECT_FALSE(loadSnapshot(path).has_value());
-  ASSERT_FALSE(writeSnapshot(snapshot, path));
-  EXPECT_EQ(loadSnapshot(path), snapshot);
+// Written whole while a reader reads: replacing the file atomically never shows the reader
+// half a document, nor none at all; each read is afresh, the mode of the replaced file is
+// kept and no temporary is left behind.
+TEST(SnapshotWriting, ReplacesTheFileWholeWhileItIsRead) {
+  constexpr int kRounds = 10000;
+  // Two documents of different lengths, so that a torn read cannot pass for either.
+  const WidgetSnapshot a = *loadSnapshot(kExample);
+  const WidgetSnapshot b = *loadSnapshot(testing::sourcePath("examples/many.json"));
+  // On tmpfs when there is one: the writer flushes every file it writes.
+  const std::filesystem::path dir =
+      (std::filesystem::is_directory("/dev/shm") ? "/dev/shm"
+                                                 : std::filesystem::temp_directory_path()) /
+      ("halyard-race-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = dir / "widget-snapshot.json";
+  ASSERT_FALSE(writeSnapshot(a, path));
   ::chmod(path.c_str(), 0600);
-  snapshot.repoCount = 99;
-  ASSERT_FALSE(writeSnapshot(snapshot, path));
-  EXPECT_EQ(loadSnapshot(path), snapshot);
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-  EXPECT_TRUE(writeSnapshot(snapshot, dir.file("no/such/dir/file.json")));
-  std::filesystem::remove(path);
-  EXPECT_FALSE(loadSnapshot(path).has_value());
+
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 1; i <= kRounds; ++i)
+      writeSnapshot(i % 2 ? b : a, path);
+    done = true;
+  });
+  int reads = 0;
+  int whole = 0;
+  for (; reads < kRounds || !done; ++reads) {
+    const auto read = loadSnapshot(path);
+    whole += (read == a || read == b) ? 1 : 0;
+  }
+  writer.join();
+  EXPECT_EQ(whole, reads);
+  EXPECT_EQ(loadSnapshot(path), a);
+  EXPECT_EQ(lastLoadReport().outcome, LoadReport::Outcome::decoded);
+  EXPECT_EQ(std::filesystem::status(path).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  EXPECT_TRUE(writeSnapshot(a, dir / "no/such/dir/file.json"));
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

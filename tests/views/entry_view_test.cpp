@@ -1,198 +1,144 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <thread>
+
 #include "view_test_support.hpp"
-#include "views/provider_color.hpp"
+#include "views/formatters.hpp"
 #include "views/usage_bars.hpp"
 
 namespace halyard {
 namespace {
 
+using namespace std::chrono_literals;
 using namespace testing;
+using ui::StyleName;
 using ui::WidgetFamily;
-
-// ---- Layouts ---------------------------------------------------------------------------------
 
 TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   const WidgetSnapshot full = example();
   for (auto family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium,
                       WidgetFamily::systemExtraLarge, WidgetFamily::accessoryRectangular}) {
     const auto tree = layoutEntry(full, family);
-    const auto shown = texts(tree);
     // Medium: no dividers, titles, donut or repository bars, and at most three providers
     // (none in a family too short for any).
     EXPECT_TRUE(ofKind(tree, "Divider").empty());
     EXPECT_TRUE(ofKind(tree, "Chart").empty());
-    EXPECT_FALSE(contains(shown, "POR PROVEEDOR"));
-    EXPECT_FALSE(contains(shown, "fotos"));
+    EXPECT_FALSE(contains(texts(tree), "POR PROVEEDOR"));
+    EXPECT_FALSE(contains(texts(tree), "fotos"));
     EXPECT_EQ(bars(tree).size(), family == WidgetFamily::accessoryRectangular ? 0u : 3u);
   }
   const auto large = layoutEntry(full, WidgetFamily::systemLarge);
-  const auto shown = texts(large);
-  EXPECT_EQ(ofKind(large, "Divider").size(), 2u);
-  EXPECT_EQ(ofKind(large, "SectorMark").size(), 3u);
-  EXPECT_TRUE(contains(shown, "POR PROVEEDOR"));
-  EXPECT_TRUE(contains(shown, "POR REPOSITORIO"));
+  EXPECT_TRUE(contains(texts(large), "POR PROVEEDOR"));
+  EXPECT_TRUE(contains(texts(large), "POR REPOSITORIO"));
   EXPECT_EQ(bars(large).size(), full.topRepos.size());
+
+  // Without providers or repositories: the empty state under the providers' title, no
+  // repository block. (The medium one: the header and footer tests.)
+  const auto empty = layoutEntry(WidgetSnapshot::placeholder(), WidgetFamily::systemLarge);
+  EXPECT_TRUE(contains(texts(empty), "Abre Halyard para generar estadísticas"));
+  EXPECT_TRUE(contains(texts(empty), "POR PROVEEDOR"));
+  EXPECT_FALSE(contains(texts(empty), "POR REPOSITORIO"));
+  EXPECT_TRUE(ofKind(empty, "Chart").empty());
 }
 
-TEST(EntryViewLayouts, RepositoryBlockOnlyWithRepositories) {
-  WidgetSnapshot none = example();
-  none.topRepos.clear();
-  const auto withNone = layoutEntry(none, WidgetFamily::systemLarge);
-  EXPECT_EQ(ofKind(withNone, "Divider").size(), 1u);
-  EXPECT_FALSE(contains(texts(withNone), "POR REPOSITORIO"));
-  EXPECT_TRUE(bars(withNone).empty());
-}
-
-TEST(EntryViewLayouts, PlaceholderShowsEveryEmptyStateInBothFamilies) {
-  for (auto family : {WidgetFamily::systemMedium, WidgetFamily::systemLarge}) {
-    const auto tree = layoutEntry(WidgetSnapshot::placeholder(), family);
-    const auto shown = texts(tree);
-    EXPECT_TRUE(contains(shown, "0 bytes"));
-    EXPECT_TRUE(contains(shown, "repos"));
-    EXPECT_FALSE(contains(shown, "archivos"));
-    EXPECT_TRUE(contains(shown, "Abre Halyard para generar estadísticas"));
-    EXPECT_TRUE(contains(shown, "Sin backups programados"));
-    EXPECT_EQ(contains(shown, "POR PROVEEDOR"), family == WidgetFamily::systemLarge);
-    EXPECT_FALSE(contains(shown, "POR REPOSITORIO"));
-    EXPECT_TRUE(ofKind(tree, "Chart").empty());
-    EXPECT_TRUE(bars(tree).empty());
-    expectNoOverlap(tree);
-  }
-}
-
-TEST(EntryViewLayouts, ContentSitsInsideMarginsWithFourPointsAboveAndBelow) {
-  for (auto family : {WidgetFamily::systemMedium, WidgetFamily::systemLarge}) {
-    const auto tree = layoutEntry(example(), family);
-    const auto size = host::familySize(family);
-    const auto* total = textNode(tree, "1,2 TB");
-    ASSERT_NE(total, nullptr);
-    const auto* icon = ofKind(tree, "Image").front();
-    EXPECT_DOUBLE_EQ(icon->frame.x, 16);
-    EXPECT_NEAR(total->frame.x, icon->frame.maxX() + 10, 0.5);
-    // The footer's icon sits at the bottom: 16 margin + 4 padding from the widget's edge.
-    const auto* footerIcon = ofKind(tree, "Image").back();
-    EXPECT_NEAR(footerIcon->frame.maxY(), size.height - 20, 2.5);
-    EXPECT_GE(ofKind(tree, "Image").front()->frame.y, 20);
-    EXPECT_EQ(ofKind(tree, "ContainerBackground").size(), 1u);
-    EXPECT_EQ(ofKind(tree, "ContainerBackground").front()->frame,
-              (ui::Rect{0, 0, size.width, size.height}));
-  }
-}
-
-// ---- Header ----------------------------------------------------------------------------------
-
-TEST(Header, CountersWordsAndPlurals) {
+// The header's texts after the total: the counters with their words, no archive counter
+// unless there are archives, plain digits; the health's symbol and colour at the trailing edge.
+TEST(Header, CountersWordsAndHealth) {
+  const std::string empty = "Abre Halyard para generar estadísticas";
   struct Case {
     std::int64_t repos, archives;
-    std::vector<std::string> expected;
-    std::vector<std::string> absent;
+    std::vector<std::string> texts;
+    WidgetSnapshot::Health health;
+    std::string symbol;
+    StyleName colour;
   };
+  using enum WidgetSnapshot::Health;
+  using enum StyleName;
   const Case cases[] = {
-      {1, 1, {"1", "repo", "1", "archivo"}, {"repos", "archivos"}},
-      {0, 0, {"0", "repos"}, {"repo", "archivo", "archivos"}},
-      {-1, -5, {"-1", "repos"}, {"-5", "archivos", "archivo"}},
-      {12345, 2, {"12345", "repos", "2", "archivos"}, {"12.345", "12 345"}},
+      {1, 1, {"1", "repo", "1", "archivo"}, ok, "checkmark.circle.fill", green},
+      {0, 0, {"0", "repos", empty}, running, "arrow.triangle.2.circlepath", orange},
+      {-1, -5, {"-1", "repos", empty}, error, "exclamationmark.triangle.fill", red},
+      {12345, 2, {"12345", "repos", "2", "archivos"}, ok, "checkmark.circle.fill", green},
   };
-  for (const auto& c : cases) {
+  for (const Case& c : cases) {
     WidgetSnapshot s = WidgetSnapshot::placeholder();
     s.repoCount = c.repos;
     s.archiveCount = c.archives;
-    const auto shown = texts(layoutEntry(s, WidgetFamily::systemMedium));
-    for (const auto& word : c.expected)
-      EXPECT_TRUE(contains(shown, word)) << c.repos << " " << word;
-    for (const auto& word : c.absent)
-      EXPECT_FALSE(contains(shown, word)) << c.repos << " " << word;
-  }
-}
-
-TEST(Header, HealthSymbolAndColour) {
-  using Health = WidgetSnapshot::Health;
-  const std::tuple<Health, const char*, ui::StyleName> cases[] = {
-      {Health::ok, "checkmark.circle.fill", ui::StyleName::green},
-      {Health::running, "arrow.triangle.2.circlepath", ui::StyleName::orange},
-      {Health::error, "exclamationmark.triangle.fill", ui::StyleName::red},
-  };
-  for (const auto& [health, symbol, colour] : cases) {
-    WidgetSnapshot s = example();
-    s.health = health;
-    const auto tree = layoutEntry(s, WidgetFamily::systemLarge);
+    s.health = c.health;
+    const auto tree = layoutEntry(s, WidgetFamily::systemMedium);
+    const auto shown = texts(tree);
+    ASSERT_GT(shown.size(), c.texts.size());
+    EXPECT_EQ(std::vector(shown.begin() + 1, shown.begin() + 1 + c.texts.size()), c.texts);
     const auto images = ofKind(tree, "Image");
     ASSERT_EQ(images.size(), 3u);  // drive, health, footer clock
-    EXPECT_EQ(images[1]->symbol->name, symbol);
-    EXPECT_EQ(images[1]->symbol->color.style, colour);
-    // At the trailing edge of the content.
+    EXPECT_EQ(images[1]->symbol->name, c.symbol);
+    EXPECT_EQ(images[1]->symbol->color.style, c.colour);
     EXPECT_NEAR(images[1]->frame.maxX(), 364 - 16, 0.5);
   }
 }
 
-// ---- Providers -------------------------------------------------------------------------------
-
-TEST(ProviderBars, FirstThreeInOrderAgainstTheLargestShown) {
-  WidgetSnapshot s = WidgetSnapshot::placeholder();
-  s.byProvider = {{"local", "A", 10},
-                  {"tarnBase", "B", 30},
-                  {"x", "C", 0},
-                  {"tarnBox", "D", 900},
-                  {"y", "E", 5}};
-  const auto tree = layoutEntry(s, WidgetFamily::systemMedium);
-  const auto shown = texts(tree);
-  EXPECT_TRUE(contains(shown, "A") && contains(shown, "B") && contains(shown, "C"));
-  EXPECT_FALSE(contains(shown, "D") || contains(shown, "E"));
-  const auto coloured = bars(tree);
-  const auto track = tracks(tree);
-  ASSERT_EQ(coloured.size(), 3u);
-  ASSERT_EQ(track.size(), 3u);
-  EXPECT_LT(textNode(tree, "A")->frame.y, textNode(tree, "B")->frame.y);
-  EXPECT_NEAR(coloured[0]->frame.width, track[0]->frame.width / 3, 0.5);
-  EXPECT_DOUBLE_EQ(coloured[1]->frame.width, track[1]->frame.width);
-  EXPECT_DOUBLE_EQ(coloured[2]->frame.width, kMinimumBarWidth);
-  EXPECT_EQ(coloured[0]->shape->fill.style, ui::StyleName::blue);
-  EXPECT_EQ(coloured[2]->shape->fill.style, ui::StyleName::secondary);
-}
-
+// The large layout's donut: a sector and a legend row for every provider, coloured alike.
 TEST(ProviderDonut, SectorAndLegendRowForEveryProvider) {
   const WidgetSnapshot many = example("many.json");
   const auto tree = layoutEntry(many, WidgetFamily::systemLarge);
   const auto sectors = ofKind(tree, "SectorMark");
+  const auto dots = ofKind(tree, "Circle");
+  using enum StyleName;
+  const StyleName colours[] = {blue, green, yellow, secondary, secondary};
   ASSERT_EQ(sectors.size(), 5u);
-  EXPECT_EQ(ofKind(tree, "Circle").size(), 5u);
+  ASSERT_EQ(dots.size(), 5u);
   for (std::size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(sectors[i]->sector->fill.style, providerColor(many.byProvider[i].providerKey));
+    EXPECT_EQ(sectors[i]->sector->fill.style, colours[i]);
+    EXPECT_EQ(dots[i]->shape->fill.style, colours[i]);
     EXPECT_NE(textNode(tree, many.byProvider[i].label), nullptr);
   }
-  EXPECT_EQ(ofKind(tree, "Chart").front()->frame.width, 78);
-  EXPECT_NEAR(sectors[0]->sector->innerRadius / sectors[0]->sector->outerRadius, 0.62, 1e-9);
 }
 
-// ---- Repositories ----------------------------------------------------------------------------
-
-TEST(RepoBars, EveryRowInOrderProportionalToTheLargest) {
+// Bars in row order, against the largest row shown, at least the minimum, coloured by
+// provider: the medium layout's first three providers, the large layout's repositories.
+TEST(UsageBars, RowsInOrderAgainstTheLargestShown) {
   WidgetSnapshot s = example();
-  s.topRepos = {{"X", "local", 40}, {"Y", "tarnBox", 10}, {"Z", "other", 20}, {"W", "local", 0}};
-  const auto tree = layoutEntry(s, WidgetFamily::systemLarge);
-  const auto coloured = bars(tree);
-  const auto track = tracks(tree);
-  ASSERT_EQ(coloured.size(), 4u);
-  const double full = track[0]->frame.width;
-  EXPECT_DOUBLE_EQ(coloured[0]->frame.width, full);
-  EXPECT_NEAR(coloured[1]->frame.width, full / 4, 0.5);
-  EXPECT_NEAR(coloured[2]->frame.width, full / 2, 0.5);
-  EXPECT_DOUBLE_EQ(coloured[3]->frame.width, kMinimumBarWidth);
-  EXPECT_EQ(coloured[1]->shape->fill.style, ui::StyleName::yellow);
-  EXPECT_LT(textNode(tree, "X")->frame.y, textNode(tree, "Y")->frame.y);
-  EXPECT_LT(textNode(tree, "Y")->frame.y, textNode(tree, "Z")->frame.y);
+  s.byProvider = {{"local", "A", 10}, {"tarnBase", "B", 30}, {"x", "C", 0}};
+  s.byProvider.insert(s.byProvider.end(), {{"tarnBox", "D", 900}, {"y", "E", 5}});  // not shown
+  s.topRepos = {{"V", "tarnBox", 40}, {"W", "local", 10}, {"X", "tarnBase", 20}, {"Y", "z", 0}};
+  using Row = std::tuple<std::string, double, StyleName>;  // name, share of the track, colour
+  using enum StyleName;
+  const std::pair<WidgetFamily, std::vector<Row>> cases[] = {
+      {WidgetFamily::systemMedium, {{"A", 1.0 / 3, blue}, {"B", 1, green}, {"C", 0, secondary}}},
+      {WidgetFamily::systemLarge,
+       {{"V", 1, yellow}, {"W", 0.25, blue}, {"X", 0.5, green}, {"Y", 0, secondary}}},
+  };
+  for (const auto& [family, rows] : cases) {
+    const auto tree = layoutEntry(s, family);
+    const auto coloured = bars(tree);
+    const auto track = bars(tree, true);
+    ASSERT_EQ(coloured.size(), rows.size());
+    ASSERT_EQ(track.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const auto& [name, share, colour] = rows[i];
+      EXPECT_NEAR(coloured[i]->frame.width,
+                  std::max(kMinimumBarWidth, share * track[i]->frame.width), 0.5);
+      EXPECT_EQ(coloured[i]->shape->fill.style, colour);
+      ASSERT_NE(textNode(tree, name), nullptr) << name;
+      if (i > 0) {
+        EXPECT_LT(textNode(tree, std::get<0>(rows[i - 1]))->frame.y, textNode(tree, name)->frame.y);
+      }
+    }
+  }
 }
 
+// What the bars of a layout do not show: no width without a reference or room for it, the
+// minimum for nothing or less, no overflow at the extremes.
 TEST(UsageBars, WidthRules) {
   struct Case {
     std::int64_t bytes, reference;
     double available, expected;
   };
   for (const Case& c :
-       {Case{30, 30, 200, 200}, Case{10, 30, 200, 200.0 / 3}, Case{0, 30, 200, 4},
-        Case{0, 0, 200, 0}, Case{5, -1, 200, 0}, Case{1, 2, 3, 4}, Case{1, 2, 0, 0},
+       {Case{0, 0, 200, 0}, Case{5, -1, 200, 0}, Case{1, 2, 3, 4}, Case{1, 2, 0, 0},
         Case{-10, 30, 200, 4}, Case{1, 2, std::numeric_limits<double>::quiet_NaN(), 0},
+        Case{1, 2, std::numeric_limits<double>::infinity(), 0},
         Case{INT64_MIN, INT64_MAX, 100, 4}}) {
     EXPECT_DOUBLE_EQ(barWidth(c.bytes, c.reference, c.available), c.expected)
         << c.bytes << "/" << c.reference << " of " << c.available;
@@ -202,53 +148,107 @@ TEST(UsageBars, WidthRules) {
   EXPECT_EQ(referenceValue({}), 1);
 }
 
-// ---- Footer ----------------------------------------------------------------------------------
-
+// The next backup's line (in the example: fotos, Diario, at 21:00) and its phrase at the
+// trailing edge; without one, a line at the leading edge.
 TEST(Footer, NextBackupLineAndItsPhrase) {
-  struct Case {
-    std::string repo, schedule;
-    Date date;
-    std::string label, phrase;
+  WidgetSnapshot s = example();
+  const auto tree = layoutEntry(s, WidgetFamily::systemMedium);
+  EXPECT_EQ(ofKind(tree, "Image").back()->symbol->name, "clock.arrow.circlepath");
+  EXPECT_NE(textNode(tree, "Próx. fotos · Diario"), nullptr);
+  ASSERT_NE(textNode(tree, "dentro de 11 h"), nullptr);
+  EXPECT_NEAR(textNode(tree, "dentro de 11 h")->frame.maxX(), 364 - 16, 0.5);
+
+  s.nextBackup.reset();
+  const auto without = layoutEntry(s, WidgetFamily::systemMedium);
+  EXPECT_EQ(ofKind(without, "Image").back()->symbol->name, "clock.badge.questionmark");
+  ASSERT_NE(textNode(without, "Sin backups programados"), nullptr);
+  EXPECT_LT(textNode(without, "Sin backups programados")->frame.maxX(), 200);  // no spacer
+}
+
+TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
+  const ByteCountFormatter bytes("es");
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "0 bytes"},          {1, "1 byte"},         {1023, "1023 bytes"}, {1024, "1 KB"},
+      {1536, "2 KB"},           // no fraction digits for KB
+      {2560, "2 KB"},           // exactly 2,5: half to even
+      {1048575, "1 MB"},        // rounds up into the next unit, not "1024 KB"
+      {1310720, "1,2 MB"},      // exactly 1,25: half to even, the locale's separator
+      {3355443200, "3,12 GB"},  // exactly 3,125: two fraction digits for GB, half to even
+      {-1, "-1 byte"},         {-1572864, "-1,5 MB"}, {LLONG_MAX, "8 EB"},  {LLONG_MIN, "-8 EB"},
   };
-  const Date fire = *parseRfc3339("2026-03-14T21:00:00Z");
-  const Case cases[] = {
-      {"fotos", "Diario", kEntryDate, "Próx. fotos · Diario", "dentro de 11 h"},
-      {"", "Diario", kEntryDate, "Próx.  · Diario", "dentro de 11 h"},
-      {"fotos", "", kEntryDate, "Próx. fotos · ", "dentro de 11 h"},
-      {"fotos", "Diario", fire + std::chrono::minutes(3), "Próx. fotos · Diario", "hace 3 min"},
+  for (const auto& [count, expected] : cases)
+    EXPECT_EQ(bytes.string(count), expected) << count;
+  EXPECT_EQ(ByteCountFormatter("en_US").string(1572864), "1.5 MB");
+}
+
+TEST(RelativeDateFormatter, LargestWholeUnitOfTheCalendarDifference) {
+  const RelativeDateFormatter relative("es");
+  const Date reference = *parseRfc3339("2026-03-14T09:30:00Z");
+  const std::pair<std::chrono::microseconds, const char*> cases[] = {
+      {2h, "dentro de 2 h"},         {-3min, "hace 3 min"},
+      {90min, "dentro de 1 h"},  // truncated, not rounded
+      {119s, "dentro de 1 min"},     {0s, "dentro de 0 s"},
+      {-500ms, "hace 0 s"},  // past and future always differ
+      {24h * 8, "dentro de 1 sem."}, {-24h * 400, "hace 1 a"},
   };
-  for (const auto& c : cases) {
-    WidgetSnapshot s = example();
-    s.nextBackup = WidgetSnapshot::NextBackup{c.repo, c.schedule, fire};
-    const auto tree = layoutEntry(s, WidgetFamily::systemMedium, c.date);
-    const auto shown = texts(tree);
-    EXPECT_TRUE(contains(shown, c.label)) << c.label;
-    EXPECT_TRUE(contains(shown, c.phrase)) << c.phrase;
-    EXPECT_EQ(symbols(tree).back(), "clock.arrow.circlepath");
-    EXPECT_NEAR(textNode(tree, c.phrase)->frame.maxX(), 364 - 16, 0.5);
+  for (const auto& [offset, expected] : cases) {
+    EXPECT_EQ(relative.string(reference + offset, reference), expected) << offset.count();
   }
 }
 
-TEST(Footer, NoBackupsScheduled) {
-  WidgetSnapshot s = example();
-  s.nextBackup.reset();
-  const auto tree = layoutEntry(s, WidgetFamily::systemMedium);
-  EXPECT_EQ(symbols(tree).back(), "clock.badge.questionmark");
-  const auto* line = textNode(tree, "Sin backups programados");
-  ASSERT_NE(line, nullptr);
-  EXPECT_LT(line->frame.maxX(), 200);  // no spacer: at the leading edge
+// Renders on several threads at once: the shared formatters are created once, on first use,
+// whichever render gets there first (run alone under ThreadSanitizer in CI).
+TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
+  const WidgetSnapshot snapshot = example();
+  std::vector<std::vector<std::string>> seen(6);
+  std::vector<std::thread> threads;
+  for (auto& texts : seen) {
+    threads.emplace_back([&snapshot, &texts] {
+      const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
+      texts =
+          testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, kEntryDate, &measurer));
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  for (const auto& texts : seen)
+    EXPECT_EQ(texts, seen.front());
+  EXPECT_TRUE(contains(seen.front(), "1,2 TB") && contains(seen.front(), "dentro de 11 h"));
 }
 
-// ---- Colours ---------------------------------------------------------------------------------
+// What a screen reader reads, in order: a heading's label marked "#", then any announcement
+// marked "!"; each element lies inside the widget.
+std::vector<std::string> elements(const WidgetSnapshot& snapshot, WidgetFamily family) {
+  const auto tree = layoutEntry(snapshot, family);
+  std::vector<std::string> labels;
+  for (const auto& element : ui::accessibilityTree(tree)) {
+    labels.push_back((element.role == ui::AccessibilityRole::heading ? "#" : "") + element.label);
+    if (!element.announcement.empty()) labels.push_back("!" + element.announcement);
+    const ui::Rect& f = element.frame;
+    EXPECT_TRUE(f.width > 0 && f.x >= tree.frame.x && f.y >= tree.frame.y &&
+                f.maxX() <= tree.frame.maxX() && f.maxY() <= tree.frame.maxY())
+        << element.label;
+  }
+  return labels;
+}
 
-TEST(ProviderColor, KnownKeysAndNearMisses) {
-  const std::pair<const char*, ui::StyleName> cases[] = {
-      {"local", ui::StyleName::blue},       {"tarnBase", ui::StyleName::green},
-      {"tarnBox", ui::StyleName::yellow},   {"Local", ui::StyleName::secondary},
-      {"local ", ui::StyleName::secondary}, {"", ui::StyleName::secondary},
-  };
-  for (const auto& [key, colour] : cases)
-    EXPECT_EQ(providerColor(key), colour) << '"' << key << '"';
+// One element per header, row and footer, titles as headings, labels from the full texts.
+TEST(Accessibility, ElementsOfTheExamplesInReadingOrder) {
+  WidgetSnapshot failing = example();
+  failing.health = WidgetSnapshot::Health::error;
+  EXPECT_EQ(elements(failing, WidgetFamily::systemLarge),
+            (std::vector<std::string>{
+                "1,2 TB; 3 repos, 128 archivos; estado: error", "!Halyard: error en los backups",
+                "#Por proveedor", "Local, 768 GB", "Remoto, 384 GB", "Caja, 76,8 GB",
+                "#Por repositorio", "fotos, 570 GB", "documentos, 384 GB", "proyectos, 198 GB",
+                "correo, 76,8 GB", "Próximo backup: fotos, Diario, dentro de 11 horas"}));
+  EXPECT_EQ(elements(example("long-names.json"), WidgetFamily::systemMedium),
+            (std::vector<std::string>{
+                "920,53 GB; 4 repos, 1 archivo; estado: en curso",
+                "Disco externo de la oficina central, 512 GB",
+                "Almacenamiento remoto cifrado, 307,2 GB", "Caja compartida del equipo, 101,33 GB",
+                "Próximo backup: copia-de-seguridad-del-portátil-de-ana-2026, Cada noche a las "
+                "tres, dentro de 16 horas"}));
 }
 
 }  // namespace

@@ -17,8 +17,9 @@ namespace halyard::testing {
 
 inline const Date kEntryDate = *parseRfc3339("2026-03-14T10:00:00Z");
 
+// One of the examples, which must decode.
 inline WidgetSnapshot example(const std::string& name = "full.json") {
-  return *loadSnapshot(sourcePath("examples/" + name));
+  return loadSnapshot(sourcePath("examples/" + name)).value();
 }
 
 inline ui::PlacedNode layoutEntry(const WidgetSnapshot& snapshot, ui::WidgetFamily family,
@@ -67,46 +68,16 @@ inline const ui::PlacedNode* textNode(const ui::PlacedNode& root, const std::str
   return found.empty() ? nullptr : found.front();
 }
 
-inline std::vector<std::string> symbols(const ui::PlacedNode& root) {
-  std::vector<std::string> out;
-  for (const auto* node : ofKind(root, "Image"))
-    out.push_back(node->symbol->name);
-  return out;
-}
-
-// Coloured bars: capsules not filled with the track's style, in order.
-inline std::vector<const ui::PlacedNode*> bars(const ui::PlacedNode& root) {
-  return findAll(root, [](const ui::PlacedNode& node) {
-    return node.kind == "Capsule" && node.shape->fill.style != ui::StyleName::hierarchicalTertiary;
-  });
-}
-
-inline std::vector<const ui::PlacedNode*> tracks(const ui::PlacedNode& root) {
-  return findAll(root, [](const ui::PlacedNode& node) {
-    return node.kind == "Capsule" && node.shape->fill.style == ui::StyleName::hierarchicalTertiary;
+// Capsules in order: the coloured bars, or their tracks.
+inline std::vector<const ui::PlacedNode*> bars(const ui::PlacedNode& root, bool track = false) {
+  return findAll(root, [track](const ui::PlacedNode& node) {
+    return node.kind == "Capsule" &&
+           (node.shape->fill.style == ui::StyleName::hierarchicalTertiary) == track;
   });
 }
 
 inline bool contains(const std::vector<std::string>& list, const std::string& item) {
   return std::find(list.begin(), list.end(), item) != list.end();
-}
-
-// No two texts or images overlap, and each lies inside the widget's content area.
-inline void expectNoOverlap(const ui::PlacedNode& root) {
-  const auto items = findAll(root, [](const ui::PlacedNode& node) {
-    return (node.kind == "Text" || node.kind == "Image") && node.frame.width > 0;
-  });
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const ui::Rect& a = items[i]->frame;
-    EXPECT_GE(a.x, root.frame.x + 16 - 0.5);
-    EXPECT_LE(a.maxX(), root.frame.maxX() - 16 + 0.5);
-    for (std::size_t j = i + 1; j < items.size(); ++j) {
-      const ui::Rect& b = items[j]->frame;
-      const bool apart = a.maxX() <= b.x + 0.5 || b.maxX() <= a.x + 0.5 || a.maxY() <= b.y + 0.5 ||
-                         b.maxY() <= a.y + 0.5;
-      EXPECT_TRUE(apart) << items[i]->kind << " and " << items[j]->kind << " overlap";
-    }
-  }
 }
 
 }  // namespace halyard::testing
