@@ -58,10 +58,6 @@ TEST(Layout, PlacesEveryNode) {
              {{1, 1}, "Frame", {50, 20, 20, 10}},
              {{2, 1}, "Frame", {100, 20, 20, 10}},
              {{3}, "Frame", {120, 0, 10, 30}}}},
-           {"ZStackBottomTrailing",
-            ZStack(Alignment::bottomTrailing, {box(40, 20), box(10, 10)}),
-            {100, 100},
-            {{{}, "ZStack", {0, 0, 40, 20}}, {{1}, "Frame", {30, 10, 10, 10}}}},
            // Baselines: symbol 9.2, title2 text 15.3, rectangle none (bottom edge, 4). The
            // inner VStack's baseline is its first text's.
            {"FirstTextBaseline",
@@ -100,19 +96,11 @@ TEST(Layout, PlacesEveryNode) {
             RowClippingVStack(HorizontalAlignment::leading, 4, {box(20, 10), box(20, 10)}),
             {infinity, infinity},
             {{{}, "VStack", {0, 0, 20, 24}}, {{1}, "Frame", {0, 14, 20, 10}}}},
-           {"FixedFrameAlignsContent",
-            caption("ab").frame(62, 20, Alignment::leading),
-            {300, 300},
-            {{{}, "Frame", {0, 0, 62, 20}}, {{0}, "Text", {0, 4, 10, 12}}}},
            // Only the width is fixed: the height of the proposal passes through to the shape.
            {"FixedWidthOnly",
             Capsule().frame(FixedFrame{.width = 30}),
             {100, 50},
             {{{}, "Frame", {0, 0, 30, 50}}, {{0}, "Capsule", {0, 0, 30, 50}}}},
-           {"MaxHeightInfinityCentresContent",
-            Capsule().frame(FixedFrame{.height = 6}).frame(FlexFrame{.maxHeight = infinity}),
-            {80, 10},
-            {{{}, "Frame", {0, 0, 80, 10}}, {{0, 0}, "Capsule", {0, 2, 80, 6}}}},
            {"MinWidthGrowsPastProposal",
             caption("ab").frame(FlexFrame{.minWidth = 50}),
             {30, 30},
@@ -121,10 +109,6 @@ TEST(Layout, PlacesEveryNode) {
             Rectangle().frame(FlexFrame{.minWidth = 40, .maxWidth = 10}),
             {100, 10},
             {{{}, "Frame", {0, 0, 40, 10}}, {{0}, "Rectangle", {0, 0, 40, 10}}}},
-           {"VerticalPadding",
-            Rectangle().padding(Edge::vertical, 4),
-            {50, 50},
-            {{{}, "Padding", {0, 0, 50, 50}}, {{0}, "Rectangle", {0, 4, 50, 42}}}},
            {"NegativePaddingIsNone",
             Rectangle().padding(Edge::leading, -10),
             {50, 50},
@@ -137,25 +121,6 @@ TEST(Layout, PlacesEveryNode) {
             box(20, 20).clipped(),
             {50, 50},
             {{{}, "Clip", {0, 0, 20, 20}}, {{0}, "Frame", {0, 0, 20, 20}}}},
-           {"ContainerBackgroundFillsTheContainer",
-            box(100, 50).padding(16).containerBackground(StyleName::tertiaryFill),
-            {364, 170},
-            {{{}, "ContainerBackground", {0, 0, 364, 170}}, {{0, 0}, "Frame", {132, 60, 100, 50}}}},
-           // A provider bar row: two fixed text columns, the reader takes the rest and hands its
-           // size to its content.
-           {"GeometryReaderTakesWhatColumnsLeave",
-            HStack(
-                VerticalAlignment::center, 6,
-                {caption("Local").frame(FixedFrame{.width = 62, .alignment = Alignment::leading}),
-                 GeometryReader([](Size size) {
-                   return Capsule().frame(size.width / 2, 6);
-                 }).frame(FixedFrame{.height = 10}),
-                 caption("1 KB").frame(FixedFrame{.width = 56, .alignment = Alignment::trailing})}),
-            {300, 100},
-            {{{1, 0}, "GeometryReader", {68, 1, 170, 10}},
-             {{1, 0, 0}, "Frame", {68, 1, 85, 6}},
-             {{2}, "Frame", {244, 0, 56, 12}},
-             {{2, 0}, "Text", {280, 0, 20, 12}}}},
        })
     expectFrames(c);
 }
@@ -225,23 +190,6 @@ TEST(Modifiers, OpacityMultipliesAndClamps) {
   EXPECT_DOUBLE_EQ(run(Divider().opacity(7), {10, 10}).opacity, 1);
   EXPECT_DOUBLE_EQ(run(Divider().opacity(-1), {10, 10}).opacity, 0);
   EXPECT_DOUBLE_EQ(run(Divider().opacity(nan), {10, 10}).opacity, 1);
-}
-
-enum class TestFamily { small, large };
-
-TEST(EnvironmentReader, SeesTheHostsValuesAndModifiersAboveIt) {
-  Environment env;
-  env.setWidgetFamily(TestFamily::large);
-  TestFamily family = TestFamily::small;
-  Font font;
-  run(EnvironmentReader([&](const Environment& inner) {
-        family = inner.widgetFamily<TestFamily>();
-        font = inner.font;
-        return EmptyView();
-      }).font(Font::title().bold()),
-      {10, 10}, env);
-  EXPECT_EQ(family, TestFamily::large);
-  EXPECT_EQ(font, Font::title().bold());
 }
 
 // Rows that stay on top of a frame as high as the proposal.
