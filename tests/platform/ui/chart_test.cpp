@@ -1,7 +1,6 @@
 // Sector angles and chart placement.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <numbers>
 #include <string>
@@ -60,6 +59,7 @@ TEST(Chart, PlacesOneRingSectorPerPositiveValue) {
   const double inset = 1.0 / 39;
   const PlacedSector& first = *root.children[0].sector;
   EXPECT_EQ(root.children[0].frame, (Rect{11, 0, 78, 78}));
+  EXPECT_EQ(first.center, (Point{50, 39}));
   EXPECT_DOUBLE_EQ(first.innerRadius, 0.62 * 39);
   EXPECT_NEAR(first.startAngle, inset, 1e-12);
   EXPECT_NEAR(first.endAngle, 1.5 * pi - inset, 1e-12);

@@ -25,8 +25,9 @@ class FakeMeasurer final : public TextMeasurer {
     const double width = 0.5 * spec.pointSize + spec.kerning;
     const double line = 1.2 * spec.pointSize;
     const auto n = static_cast<double>(chars.size());
-    TextMeasurement m{
-        .size = {n * width, line}, .firstBaseline = 0.9 * spec.pointSize, .displayedText = spec.text};
+    TextMeasurement m{.size = {n * width, line},
+                      .firstBaseline = 0.9 * spec.pointSize,
+                      .displayedText = spec.text};
     if (!maxWidth || !std::isfinite(*maxWidth) || n * width <= *maxWidth + 1e-9) return m;
 
     const auto perLine =

@@ -1,5 +1,5 @@
-// Layout of stacks, spacers, dividers, groups, frames, padding, geometry readers and the
-// drawing modifiers, and row clipping.
+// Layout of stacks, spacers, dividers, groups, frames, padding and the drawing modifiers, and
+// row clipping.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -136,8 +136,8 @@ TEST(Stacks, SharedViewAnswersForEachPlace) {
                 {{{0, 1}, "Divider", {10, 0, 1, 49}}, {{1}, "Divider", {0, 49, 50, 1}}}});
 }
 
-TEST(Stacks, EmptyStacksTakeNoRoom) {
-  for (const View& view : {VStack({}), HStack({}), ZStack({}), Group({})}) {
+TEST(Stacks, EmptyStacksAndEmptyViewsTakeNoRoom) {
+  for (const View& view : {VStack({}), HStack({}), ZStack({}), Group({}), EmptyView()}) {
     const PlacedNode root = run(view, {100, 100});
     EXPECT_EQ(root.frame, (Rect{50, 50, 0, 0}));
     EXPECT_TRUE(root.children.empty());

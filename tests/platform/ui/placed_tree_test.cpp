@@ -1,7 +1,8 @@
-// The placed tree: pixel-grid rounding, its JSON form and accessibility tree, the palette.
+// The placed tree: pixel-grid rounding, its JSON form and accessibility tree.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "platform/ui/layout_helpers.hpp"
