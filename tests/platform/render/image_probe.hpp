@@ -26,7 +26,6 @@ class ImageProbe {
     cairo_surface_flush(surface);
   }
 
-  bool ok() const { return cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS; }
   int width() const { return cairo_image_surface_get_width(surface_.get()); }
   int height() const { return cairo_image_surface_get_height(surface_.get()); }
 

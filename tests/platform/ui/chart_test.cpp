@@ -1,7 +1,6 @@
 // Sector angles and chart placement.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <numbers>
 #include <string>
@@ -49,44 +48,36 @@ TEST(SectorAngles, FollowClockwiseInListOrder) {
   }
 }
 
-// Zero values are skipped; the angular inset is in points at the outer radius.
+// Zero values are skipped; the angular inset is in points at the outer radius, which is half
+// the shorter side.
 TEST(Chart, PlacesOneRingSectorPerPositiveValue) {
   std::vector<SectorMark> marks;
   for (double value : {30.0, 0.0, 10.0})
     marks.push_back({.angle = value, .innerRadius = 0.62, .angularInset = 1});
-  const PlacedNode root = run(Chart(marks).chartLegend(Visibility::hidden).frame(78, 78), {78, 78});
-  const PlacedNode& chart = at(root, {0});
-  ASSERT_EQ(chart.children.size(), 2U);
+  const PlacedNode root = run(Chart(marks).chartLegend(Visibility::hidden), {100, 78});
+  ASSERT_EQ(root.children.size(), 2U);
   const double inset = 1.0 / 39;
-  const PlacedSector& first = *chart.children[0].sector;
-  const PlacedSector& second = *chart.children[1].sector;
-  EXPECT_EQ(first.center, (Point{39, 39}));
-  EXPECT_DOUBLE_EQ(first.outerRadius, 39);
+  const PlacedSector& first = *root.children[0].sector;
+  EXPECT_EQ(root.children[0].frame, (Rect{11, 0, 78, 78}));
+  EXPECT_EQ(first.center, (Point{50, 39}));
   EXPECT_DOUBLE_EQ(first.innerRadius, 0.62 * 39);
   EXPECT_NEAR(first.startAngle, inset, 1e-12);
   EXPECT_NEAR(first.endAngle, 1.5 * pi - inset, 1e-12);
-  EXPECT_NEAR(second.startAngle, 1.5 * pi + inset, 1e-12);
-  EXPECT_NEAR(second.endAngle, 2 * pi - inset, 1e-12);
+  EXPECT_NEAR(root.children[1].sector->startAngle, 1.5 * pi + inset, 1e-12);
 }
 
-// With nothing to plot, the chart places its track: the whole ring of the first mark.
-TEST(Chart, RadiusIsHalfTheShorterSideAndASumOfZeroPlacesTheTrack) {
-  const PlacedNode root = run(Chart({{.angle = 1, .outerRadius = 0.5}}), {100, 60});
-  const PlacedSector& sector = *root.children.at(0).sector;
-  EXPECT_DOUBLE_EQ(sector.outerRadius, 15);
-  EXPECT_EQ(sector.center, (Point{50, 30}));
-  EXPECT_EQ(root.children[0].frame, (Rect{35, 15, 30, 30}));
-
-  const PlacedNode empty =
-      run(Chart({{.angle = 0, .innerRadius = 0.62}, {.angle = -4}, {.angle = nan}}), {78, 78});
-  EXPECT_EQ(empty.frame, (Rect{0, 0, 78, 78}));
+// With nothing to plot, the chart places its track: the whole ring of the first mark, here
+// half the chart's radius.
+TEST(Chart, ASumOfZeroPlacesTheTrack) {
+  const PlacedNode empty = run(
+      Chart({{.angle = 0, .innerRadius = 0.62, .outerRadius = 0.5}, {.angle = -4}, {.angle = nan}}),
+      {78, 78});
   ASSERT_EQ(empty.children.size(), 1U);
   const PlacedNode& track = empty.children[0];
   EXPECT_EQ(track.kind, "ChartTrack");
-  EXPECT_EQ(track.frame, (Rect{0, 0, 78, 78}));
-  EXPECT_DOUBLE_EQ(track.sector->startAngle, 0);
-  EXPECT_DOUBLE_EQ(track.sector->endAngle, 2 * pi);
-  EXPECT_DOUBLE_EQ(track.sector->innerRadius, 0.62 * 39);
+  EXPECT_EQ(track.frame, (Rect{19.5, 19.5, 39, 39}));
+  EXPECT_EQ(track.sector->endAngle - track.sector->startAngle, 2 * pi);
+  EXPECT_DOUBLE_EQ(track.sector->innerRadius, 0.62 * 19.5);
   EXPECT_EQ(track.sector->fill.style, StyleName::hierarchicalTertiary);
   EXPECT_TRUE(run(Chart({}), {78, 78}).children.empty());
 }

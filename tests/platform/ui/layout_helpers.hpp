@@ -20,10 +20,6 @@ inline void PrintTo(const Rect& r, std::ostream* os) {
   *os << "{x " << r.x << ", y " << r.y << ", w " << r.width << ", h " << r.height << "}";
 }
 
-inline void PrintTo(const Size& s, std::ostream* os) {
-  *os << "{w " << s.width << ", h " << s.height << "}";
-}
-
 namespace testing {
 
 using Path = std::vector<std::size_t>;
@@ -55,36 +51,13 @@ inline const PlacedNode& at(const PlacedNode& root, const Path& path) {
   return *node;
 }
 
-// The frame at `path`, relative to the root's top-leading corner.
-inline Rect frameAt(const PlacedNode& root, const Path& path) {
-  Rect frame = at(root, path).frame;
-  frame.x -= root.frame.x;
-  frame.y -= root.frame.y;
-  return frame;
-}
-
 struct ExpectedFrame {
   Path path;
   std::string kind;
-  Rect frame;
+  Rect frame;  // relative to the root's top-leading corner
 };
 
-// Checks kind and relative frame of every listed node.
-inline void expectFrames(const PlacedNode& root, const std::vector<ExpectedFrame>& expected) {
-  for (const ExpectedFrame& e : expected) {
-    std::string name = "root";
-    for (std::size_t index : e.path)
-      name += "/" + std::to_string(index);
-    SCOPED_TRACE(name);
-    EXPECT_EQ(at(root, e.path).kind, e.kind);
-    const Rect a = frameAt(root, e.path), b = e.frame;
-    EXPECT_TRUE(std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 &&
-                std::abs(a.width - b.width) < 1e-6 && std::abs(a.height - b.height) < 1e-6)
-        << ::testing::PrintToString(a) << " != " << ::testing::PrintToString(b);
-  }
-}
-
-// One row of a frame table: a view, its proposal and the nodes it must place.
+// A view, its proposal and the nodes it must place.
 struct LayoutCase {
   std::string name;
   View view;
@@ -92,12 +65,19 @@ struct LayoutCase {
   std::vector<ExpectedFrame> frames;
 };
 
-inline void PrintTo(const LayoutCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-inline std::string caseName(const ::testing::TestParamInfo<LayoutCase>& info) {
-  return info.param.name;
+inline void expectFrames(const LayoutCase& c) {
+  const PlacedNode root = run(c.view, c.proposal);
+  for (const ExpectedFrame& e : c.frames) {
+    SCOPED_TRACE(c.name + " " + ::testing::PrintToString(e.path));
+    EXPECT_EQ(at(root, e.path).kind, e.kind);
+    Rect a = at(root, e.path).frame;
+    a.x -= root.frame.x;
+    a.y -= root.frame.y;
+    const Rect& b = e.frame;
+    EXPECT_TRUE(std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 &&
+                std::abs(a.width - b.width) < 1e-6 && std::abs(a.height - b.height) < 1e-6)
+        << ::testing::PrintToString(a) << " != " << ::testing::PrintToString(b);
+  }
 }
 
 // Every number in the tree is finite and every size non-negative.

@@ -1,7 +1,8 @@
-// The placed tree: pixel-grid rounding, its JSON form and accessibility tree, the palette.
+// The placed tree: pixel-grid rounding, its JSON form and accessibility tree.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "platform/ui/layout_helpers.hpp"
@@ -21,31 +22,27 @@ void expectOnGrid(const PlacedNode& node, double scale) {
     expectOnGrid(child, scale);
 }
 
-class PixelGrid : public ::testing::TestWithParam<double> {};
-
-TEST_P(PixelGrid, RoundsEdgesAndKeepsNeighboursTouchingAndBaselinesInPlace) {
-  const double scale = GetParam();
-  // Three boxes of 10.3 points side by side: edges at 0.1, 10.4, 20.7, 31.
-  PlacedNode root =
-      run(HStack(VerticalAlignment::top, 0, {box(10.3, 5.3), box(10.3, 5.3), caption("ab")})
-              .padding(Edge::leading, 0.1),
-          {200, 100});
-  const auto baseline = [&root] {
+// Three boxes of 10.3 points side by side, edges at 0.1, 10.4, 20.7, 31: every edge is rounded
+// on its own, so neighbours still touch, and the baseline stays with the glyphs.
+TEST(PixelGrid, RoundsEdgesAndKeepsNeighboursTouchingAndBaselinesInPlace) {
+  const View row =
+      HStack(VerticalAlignment::top, 0, {box(10.3, 5.3), box(10.3, 5.3), caption("ab")})
+          .padding(Edge::leading, 0.1);
+  const auto baseline = [](const PlacedNode& root) {
     const PlacedNode& text = at(root, {0, 2});
     return text.frame.y + text.text->firstBaseline;
   };
-  const double baselineBefore = baseline();
-  roundToPixelGrid(root, scale);
-  expectOnGrid(root, scale);
-  const PlacedNode& stack = at(root, {0});
-  EXPECT_DOUBLE_EQ(stack.children[0].frame.maxX(), stack.children[1].frame.x);
-  EXPECT_DOUBLE_EQ(stack.children[1].frame.maxX(), stack.children[2].frame.x);
-  EXPECT_NEAR(baseline(), baselineBefore, 1e-9);
-}
-
-INSTANTIATE_TEST_SUITE_P(Scales, PixelGrid, ::testing::Values(1.0, 2.0, 3.0));
-
-TEST(PixelGrid, BadScaleLeavesTreeAlone) {
+  for (double scale : {1.0, 2.0, 3.0}) {
+    SCOPED_TRACE(scale);
+    PlacedNode root = run(row, {200, 100});
+    const double baselineBefore = baseline(root);
+    roundToPixelGrid(root, scale);
+    expectOnGrid(root, scale);
+    const PlacedNode& stack = at(root, {0});
+    EXPECT_DOUBLE_EQ(stack.children[0].frame.maxX(), stack.children[1].frame.x);
+    EXPECT_DOUBLE_EQ(stack.children[1].frame.maxX(), stack.children[2].frame.x);
+    EXPECT_NEAR(baseline(root), baselineBefore, 1e-9);
+  }
   PlacedNode root = run(box(10.3, 5.3), {20, 20});
   const Rect before = root.frame;
   for (double scale : {0.0, -2.0, infinity, std::numeric_limits<double>::quiet_NaN()}) {
@@ -63,26 +60,18 @@ TEST(PlacedTreeJson, DescribesEveryNode) {
                   Chart({{.angle = 1, .style = StyleName::yellow}}).frame(20, 20)}),
           {200, 40});
   const auto json = toJson(root);
-  EXPECT_EQ(json["kind"], "HStack");
   EXPECT_EQ(json["frame"].dump(), R"({"x":59.0,"y":10.0,"width":82.0,"height":20.0})");
 
   const auto& text = json["children"][0]["children"][0];
-  EXPECT_EQ(text["text"], "abcdefghij");
   EXPECT_EQ(text["displayedText"], "abcde…");
-  EXPECT_EQ(text["lineLimit"], 1);
-  EXPECT_EQ(text["color"]["name"], "primary");
 
   const auto& capsule = json["children"][1]["children"][0];
   const RGBA blue = resolve(StyleName::blue, Appearance::light);
-  EXPECT_EQ(capsule["kind"], "Capsule");
-  EXPECT_EQ(capsule["fill"]["name"], "blue");
   EXPECT_EQ(capsule["fill"]["rgba"], nlohmann::ordered_json({blue.r, blue.g, blue.b, blue.a}));
-  EXPECT_TRUE(capsule["children"].empty());
   EXPECT_EQ(json["children"][2]["symbol"], "checkmark.circle.fill");
 
   // Angles in degrees.
   const auto& sector = json["children"][3]["children"][0]["children"][0];
-  EXPECT_EQ(sector["kind"], "SectorMark");
   EXPECT_EQ(sector["endAngle"], 360.0);
   EXPECT_EQ(sector["fill"]["name"], "yellow");
 
@@ -122,19 +111,6 @@ TEST(AccessibilityTree, DefaultsAndModifiers) {
   EXPECT_EQ(tree[5]["children"][1]["label"], "5 GB");
   EXPECT_EQ(tree[0]["frame"], json["children"][0]["children"][0]["frame"]);
   EXPECT_EQ(json["children"][2]["accessibility"].dump(), R"({"label":"fine"})");
-}
-
-TEST(Palette, HasDistinctNamesAndEmphasisLevels) {
-  for (Appearance look : {Appearance::light, Appearance::dark}) {
-    EXPECT_LT(resolve(StyleName::secondary, look).a, resolve(StyleName::primary, look).a);
-    EXPECT_LT(resolve(StyleName::hierarchicalTertiary, look).a,
-              resolve(StyleName::hierarchicalSecondary, look).a);
-    EXPECT_EQ(resolve(StyleName::tertiaryFill, look).a, 1);
-    EXPECT_NE(resolve(StyleName::tertiaryFill, look), resolve(StyleName::windowBackground, look));
-  }
-  EXPECT_NE(resolve(StyleName::tertiaryFill, Appearance::light),
-            resolve(StyleName::tertiaryFill, Appearance::dark));
-  EXPECT_EQ(styleName(StyleName::hierarchicalTertiary), "tertiary");
 }
 
 }  // namespace

@@ -58,59 +58,48 @@ TEST(TextShrinking, FindsTheLargestSizeThatFitsAndKeepsTheFace) {
   EXPECT_TRUE(root.text->spec.font.hasMonospacedDigits);
 }
 
-TEST(TextEnvironment, InheritedSettingsReachTextAndInnerOnesWin) {
+// Settings reach the texts below them and the innermost value of each wins, also one that
+// clears a value. Consecutive settings share one node, and adding settings to a view (even a
+// moved-from copy) never changes that view.
+TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
+  const View base = caption("abc").kerning(0.5);
+  View moved = base;
   const PlacedNode root =
       run(VStack(HorizontalAlignment::leading, 0,
-                 {Text("a"), caption("b"), Text("c").foregroundStyle(StyleName::blue)})
+                 {Text("a"), base, base.foregroundStyle(StyleName::blue).font(Font::title()),
+                  std::move(moved).foregroundStyle(StyleName::green),
+                  Text("abc")
+                      .lineLimit(0)
+                      .font(Font::caption2())
+                      .lineLimit(1)
+                      .font(Font::title())
+                      .foregroundStyle(StyleName::blue)
+                      .foregroundStyle(StyleName::red)})
               .font(Font::title())
               .foregroundStyle(StyleName::red)
               .kerning(0.4)
               .lineLimit(2),
-          {200, 200});
-  const PlacedText& a = *at(root, {0}).text;
-  EXPECT_DOUBLE_EQ(a.spec.pointSize, 22);
-  EXPECT_DOUBLE_EQ(at(root, {1}).text->spec.pointSize, 10);
-  EXPECT_EQ(at(root, {1}).text->color.style, StyleName::red);
-  EXPECT_EQ(at(root, {2}).text->color.rgba, resolve(StyleName::blue, Appearance::light));
-  EXPECT_EQ(a.spec.lineLimit, 2);
-  EXPECT_DOUBLE_EQ(a.firstBaseline, 0.9 * 22);
-  // Kerning widens every character: 11 + 0.4 points.
-  EXPECT_DOUBLE_EQ(at(root, {0}).frame.width, 11.4);
-}
-
-// Consecutive settings share one node: the innermost value of each setting still wins, also
-// one that clears a value, and adding settings to a view never changes that view.
-TEST(TextEnvironment, ChainedSettingsKeepInnerValuesAndLeaveSharedViewsAlone) {
-  const PlacedNode chained = run(Text("abc")
-                                     .lineLimit(0)
-                                     .font(Font::caption2())
-                                     .lineLimit(1)
-                                     .font(Font::title())
-                                     .foregroundStyle(StyleName::blue)
-                                     .foregroundStyle(StyleName::red),
-                                 {200, 200});
-  ASSERT_TRUE(chained.text);
-  EXPECT_DOUBLE_EQ(chained.text->spec.pointSize, 10);
-  EXPECT_FALSE(chained.text->spec.lineLimit);
-  EXPECT_EQ(chained.text->color.style, StyleName::blue);
-
-  const View base = caption("abc").kerning(0.5);
-  const View blue = base.foregroundStyle(StyleName::blue);
-  const View red = base.foregroundStyle(StyleName::red).font(Font::title());
-  View moved = base;
-  const View green = std::move(moved).foregroundStyle(StyleName::green);
-  const PlacedNode root =
-      run(VStack(HorizontalAlignment::leading, 0, {base, blue, red, green}), {200, 200});
-  ASSERT_EQ(root.children.size(), 4U);
-  const StyleName styles[] = {StyleName::primary, StyleName::blue, StyleName::red,
-                              StyleName::green};
-  for (std::size_t i = 0; i < 4; ++i) {
+          {400, 400});
+  struct Expected {
+    double pointSize, kerning;
+    StyleName style;
+    std::optional<int> lineLimit;
+  };
+  const Expected expected[] = {{22, 0.4, StyleName::red, 2},
+                               {10, 0.5, StyleName::red, 2},
+                               {10, 0.5, StyleName::blue, 2},
+                               {10, 0.5, StyleName::green, 2},
+                               {10, 0.4, StyleName::blue, std::nullopt}};
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
     SCOPED_TRACE(i);
     const PlacedText& text = *at(root, {i}).text;
-    EXPECT_EQ(text.color.style, styles[i]);
-    EXPECT_DOUBLE_EQ(text.spec.pointSize, 10);
-    EXPECT_DOUBLE_EQ(text.spec.kerning, 0.5);
+    EXPECT_DOUBLE_EQ(text.spec.pointSize, expected[i].pointSize);
+    EXPECT_DOUBLE_EQ(text.spec.kerning, expected[i].kerning);
+    EXPECT_EQ(text.color.style, expected[i].style);
+    EXPECT_EQ(text.spec.lineLimit, expected[i].lineLimit);
   }
+  EXPECT_EQ(at(root, {2}).text->color.rgba, resolve(StyleName::blue, Appearance::light));
+  EXPECT_DOUBLE_EQ(at(root, {0}).frame.width, 11.4);  // kerning widens every character
 }
 
 TEST(TextEnvironment, BadValuesFromTheHostFallBack) {
