@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,7 +41,9 @@ inline void writeFile(const std::string& path, const std::string& contents) {
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
 }
 
 // The width and height of a PNG, decoded whole by libpng (every chunk and its checksum, the

@@ -6,8 +6,8 @@
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "platform/host/run_loop.hpp"
@@ -35,7 +35,10 @@ inline int grantedFile = -2;
 inline std::string fileText(const std::string& path) {
   if (grantedFile == -2) {
     std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "no file";
+    if (!in) return "no file";
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
   std::string text(4096, '\0');
   const ssize_t got = grantedFile < 0 ? -1 : ::pread(grantedFile, text.data(), text.size(), 0);
