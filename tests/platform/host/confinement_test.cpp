@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -84,46 +85,20 @@ std::function<int()> opening(const std::string& path, int flags) {
   };
 }
 
+// Confines by `confine`, failing unless it is enforced.
+Confine enforcing(std::function<ConfinementResult()> confine) {
+  return [confine](int pipeFd) { return confine().state == Confinement::enforced ? pipeFd : -1; };
+}
+
 // Confined by Landlock alone, with one file (or none) granted.
 Confine byLandlockAlone(const std::string& file = "") {
-  return [file](int pipeFd) {
-    const int fd = file.empty() ? -1 : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    return confineToOpenFile(fd).state == Confinement::enforced ? pipeFd : -1;
-  };
+  return enforcing([file] {
+    return confineToOpenFile(file.empty() ? -1 : ::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  });
 }
 
 bool landlockAvailable() {
   return confinedErrno(byLandlockAlone(), [] { return 0; }) == 0;
-}
-
-struct Attempt {
-  const char* what;
-  std::function<int()> body;
-  int expectedErrno;
-};
-
-void expectErrnos(const Confine& confine, std::initializer_list<Attempt> attempts) {
-  for (const Attempt& attempt : attempts)
-    EXPECT_EQ(confinedErrno(confine, attempt.body), attempt.expectedErrno) << attempt.what;
-}
-
-TEST(Confinement, OnlyTheGrantedFileCanBeRead) {
-  if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
-  testing::TempDir dir;
-  const std::string granted = dir.file("widget-snapshot.json");
-  const std::string sibling = dir.file("other.json");
-  testing::writeFile(granted, "{}");
-  testing::writeFile(sibling, "{}");
-  expectErrnos(byLandlockAlone(granted),
-               {{"read it", opening(granted, O_RDONLY), 0},
-                {"write it", opening(granted, O_WRONLY), EACCES},
-                {"read a sibling", opening(sibling, O_RDONLY), EACCES},
-                {"create a file", opening(dir.file("new.json"), O_WRONLY | O_CREAT), EACCES},
-                {"list the folder", opening(dir.path().string(), O_RDONLY | O_DIRECTORY), EACCES},
-                {"remove a sibling", [&] { return errnoOf(::unlink(sibling.c_str())); }, EACCES}});
-  EXPECT_TRUE(std::filesystem::exists(sibling));
-  // With no file, nothing at all.
-  expectErrnos(byLandlockAlone(), {{"read with no file", opening(granted, O_RDONLY), EACCES}});
 }
 
 // What a one-shot drawing is left with: folders to read (fonts) and folders to write its
@@ -139,23 +114,25 @@ TEST(Confinement, FolderGrantsReachFilesBeneathThemAndNoFurther) {
   const std::vector<PathGrant> grants{{at("fonts"), PathAccess::read},
                                       {at("out"), PathAccess::update},
                                       {dir.path().string(), PathAccess::readFile}};
-  expectErrnos(
-      [&](int pipeFd) { return confineTo(grants).state == Confinement::enforced ? pipeFd : -1; },
-      {{"read a font", opening(at("fonts/sub/a.otf"), O_RDONLY), 0},
-       {"list a font folder", opening(at("fonts/sub"), O_RDONLY | O_DIRECTORY), 0},
-       {"write a font", opening(at("fonts/sub/a.otf"), O_WRONLY), EACCES},
-       {"create a font", opening(at("fonts/new"), O_WRONLY | O_CREAT), EACCES},
-       {"create a picture", opening(at("out/new.png"), O_WRONLY | O_CREAT | O_EXCL), 0},
-       {"truncate a picture", opening(at("out/old.png"), O_RDWR | O_TRUNC), 0},
-       {"read beside the folders", opening(at("secret"), O_RDONLY), EACCES},
-       // Pictures replace each other by renaming within their folder; no folders are made.
-       {"replace a picture",
-        [&] {
-          testing::writeFile(at("out/.tmp"), "new");
-          return errnoOf(::rename(at("out/.tmp").c_str(), at("out/old.png").c_str()));
-        },
-        0},
-       {"make a folder", [&] { return errnoOf(::mkdir(at("out/d").c_str(), 0755)); }, EACCES}});
+  const Confine drawing = enforcing([&] { return confineTo(grants); });
+  const std::tuple<const char*, std::function<int()>, int> attempts[] = {
+      {"read a font", opening(at("fonts/sub/a.otf"), O_RDONLY), 0},
+      {"list a font folder", opening(at("fonts/sub"), O_RDONLY | O_DIRECTORY), 0},
+      {"write a font", opening(at("fonts/sub/a.otf"), O_WRONLY), EACCES},
+      {"create a font", opening(at("fonts/new"), O_WRONLY | O_CREAT), EACCES},
+      {"create a picture", opening(at("out/new.png"), O_WRONLY | O_CREAT | O_EXCL), 0},
+      {"truncate a picture", opening(at("out/old.png"), O_RDWR | O_TRUNC), 0},
+      {"read beside the folders", opening(at("secret"), O_RDONLY), EACCES},
+      // Pictures replace each other by renaming within their folder; no folders are made.
+      {"replace a picture",
+       [&] {
+         testing::writeFile(at("out/.tmp"), "new");
+         return errnoOf(::rename(at("out/.tmp").c_str(), at("out/old.png").c_str()));
+       },
+       0},
+      {"make a folder", [&] { return errnoOf(::mkdir(at("out/d").c_str(), 0755)); }, EACCES}};
+  for (const auto& [what, body, expected] : attempts)
+    EXPECT_EQ(confinedErrno(drawing, body), expected) << what;
   EXPECT_EQ(testing::readFile(at("out/old.png")), "new");
 }
 
@@ -241,11 +218,20 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
       {"kill the parent", [] { return errnoOf(::kill(::getppid(), SIGCONT)); }, 6, EPERM},
       {"kill another process of the user", [&] { return errnoOf(::kill(bystander, SIGKILL)); }, 6,
        EPERM},
+      {"read a file beside the granted one", opening(userFile, O_RDONLY), 1, EACCES},
+      {"read /etc/hostname", opening("/etc/hostname", O_RDONLY), 1, EACCES},
+      {"write the granted file", opening(file, O_WRONLY), 1, EACCES},
+      {"create a file", opening(dir.file("new"), O_WRONLY | O_CREAT), 1, EACCES},
+      {"list the folder", opening(dir.path().string(), O_RDONLY | O_DIRECTORY), 1, EACCES},
+      {"remove a user's file", [&] { return errnoOf(::unlink(userFile.c_str())); }, 1, EACCES},
       {"chmod a user's file", [&] { return errnoOf(::chmod(userFile.c_str(), 0666)); }, 0, 0},
+      {"set an xattr on it",
+       [&] { return errnoOf(::setxattr(userFile.c_str(), "user.x", "1", 1, 0)); }, 0, 0},
+      {"touch it", [&] { return errnoOf(::utimensat(AT_FDCWD, userFile.c_str(), nullptr, 0)); }, 0,
+       0},
       {"TIOCSTI", [] { return errnoOf(::ioctl(STDIN_FILENO, TIOCSTI, "x")); }, 0, 0},
       {"execve", [] { return errnoOf(::execl("/bin/true", "true", nullptr)); }, 1, EACCES},
       {"memfd_create", [] { return errnoOf(::memfd_create("code", 0)); }, 0, 0},
-      {"read /etc/hostname", opening("/etc/hostname", O_RDONLY), 1, EACCES},
       {"write to an inherited descriptor",
        [&] { return ::write(inherited, "x", 1) < 0 ? errno : 0; }, 0, 0},
   };
@@ -267,15 +253,18 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
     }
     EXPECT_EQ(confinedErrno(byLandlockAlone(file), attempt.body), attempt.landlockErrno);
   }
+  // Landlock alone still lets the granted file be read; with no file, nothing at all.
+  EXPECT_EQ(confinedErrno(byLandlockAlone(file), opening(file, O_RDONLY)), 0);
+  EXPECT_EQ(confinedErrno(byLandlockAlone(), opening(file, O_RDONLY)), EACCES);
   // The long-running host gives up TCP alone.
-  const Confine tcpOnly = [](int pipeFd) {
-    return confineNetwork().state == Confinement::enforced ? pipeFd : -1;
-  };
+  const Confine tcpOnly = enforcing(confineNetwork);
   for (const Trespass* attempt : {&attempts[0], &attempts[1]}) {
     if (abi < 4) break;
     EXPECT_EQ(confinedErrno(tcpOnly, attempt->body), EACCES) << attempt->what;
   }
-  // Nothing got through: no listener heard a thing, the other process lives on.
+  // Nothing got through: no listener heard a thing, the other process lives on, the user's
+  // file is as it was.
+  EXPECT_EQ(testing::readFile(userFile), "mine");
   char byte = 0;
   EXPECT_LT(::recv(listeners[1], &byte, 1, 0), 0);
   for (const int fd : {listeners[0], listeners[2], listeners[3]})
@@ -292,16 +281,20 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
 
 // The grant is the descriptor that is read: whatever the path names meanwhile (a swap loop
 // between a link the kernel cannot grant and two documents), an extension reads the file it
-// opened and granted, or nothing at all; a file over the limit is refused unread.
+// opened and granted, or nothing at all. Anything but a regular file within the limit is
+// refused unread: a sparse file, a device, a FIFO even while a writer holds it, a link loop,
+// a file the user may not read.
 TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
   if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
   testing::TempDir dir;
   const std::string path = dir.file("widget-snapshot.json");
   WidgetDescriptor widget = testing::stubWidget({.file = path});
   widget.readableFileLimit = 1 << 20;
-  // The child reports the granted file's inode and what the widget read, or the refusal.
-  const auto granted = [&] {
+  // The child reports the granted file's inode and what the widget read, or the refusal; as
+  // another user than root (who may read anything) when `asUser`.
+  const auto granted = [&](bool asUser = false) {
     const Confine asExtension = [&](int pipeFd) {
+      if (asUser && ::getuid() == 0 && ::setuid(54321) != 0) return -1;
       const ExtensionSetup setup = becomeExtension(widget, pipeFd);
       const std::string refused = "refused: " + setup.refusal.reason;
       if (setup.refusal.state == FileReport::State::refused)
@@ -322,13 +315,34 @@ TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
     return std::to_string(info.st_ino);
   };
 
-  std::filesystem::create_symlink("/proc/self/ns/net", path);
-  EXPECT_EQ(granted(), "");  // the kernel cannot grant it: the placeholder, nothing read
-
-  std::filesystem::remove(path);
-  { std::ofstream sparse(path); }
-  std::filesystem::resize_file(path, std::uint64_t{8} << 30);
-  EXPECT_EQ(granted(), "refused: larger than 1 MiB");
+  int fifoWriter = -1;
+  const std::pair<std::function<void()>, std::string> refusals[] = {
+      // The kernel cannot grant it: the placeholder, nothing read.
+      {[&] { std::filesystem::create_symlink("/proc/self/ns/net", path); }, ""},
+      {[&] {
+         { std::ofstream sparse(path); }
+         std::filesystem::resize_file(path, std::uint64_t{8} << 30);
+       },
+       "refused: larger than 1 MiB"},
+      {[&] { std::filesystem::create_symlink("/dev/zero", path); }, "refused: not a regular file"},
+      {[&] {
+         ::mkfifo(path.c_str(), 0600);
+         fifoWriter = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+         (void)!::write(fifoWriter, "[[[[", 4);
+       },
+       "refused: not a regular file"},
+      {[&] { std::filesystem::create_symlink(path, path); },
+       "refused: Too many levels of symbolic links"},
+  };
+  for (const auto& [make, expected] : refusals) {
+    std::filesystem::remove(path);
+    make();
+    EXPECT_EQ(granted(), expected);
+  }
+  ::close(fifoWriter);
+  testing::writeFile(path, "{}");
+  ::chmod(path.c_str(), 0);
+  EXPECT_EQ(granted(true), "refused: Permission denied");
 
   std::filesystem::remove(path);
   testing::writeFile(dir.file("a"), "document a");
