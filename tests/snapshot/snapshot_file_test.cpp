@@ -22,8 +22,10 @@ TEST(SnapshotLocation, DatabaseHomeThenEnvironmentHome) {
   const std::pair<std::optional<std::string>, const char*> cases[] = {
       {"/db/home", "/db/home/"}, {"/db/home/", "/db/home/"}, {"/", "/"}, {{}, "/env/home/"}};
   ::setenv("HOME", "/env/home", 1);
+  // The binding is captured by name: Clang 14 cannot capture a structured binding.
   for (const auto& [database, expected] : cases)
-    EXPECT_EQ(snapshotFilePath([&] { return database; }), std::string(expected) + kTail);
+    EXPECT_EQ(snapshotFilePath([&database = database] { return database; }),
+              std::string(expected) + kTail);
   ::unsetenv("HOME");
   EXPECT_EQ(snapshotFilePath([] { return std::nullopt; }), std::string("/") + kTail);
 
