@@ -109,11 +109,13 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
   EXPECT_EQ(appearance.appearance(), ui::Appearance::dark);
 
   portal.change(2);  // prefer light
-  bool expired = false;
-  const guint timer = addTimeout(5s, [&expired] { expired = true; });
-  while (changes == 0 && !expired)
-    g_main_context_iteration(nullptr, TRUE);
-  if (!expired) g_source_remove(timer);
+  EXPECT_TRUE(testing::eventually(
+      [&] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return changes > 0;
+      },
+      5s));
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(appearance.appearance(), ui::Appearance::light);
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");

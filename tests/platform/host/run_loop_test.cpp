@@ -167,38 +167,35 @@ TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
   EXPECT_TRUE(probe.errors.empty());
 }
 
-// After the first answer, the loop goes on while an extension works on the next one.
+// After the first answer, the loop goes on while an extension works on the next one: that
+// one is there once a byte is in the pipe.
 TEST(RunLoop, KeepsRunningWhileAnAnswerIsUnderWay) {
-  int answerPipe[2];
-  ASSERT_EQ(::pipe(answerPipe), 0);
-  const WidgetDescriptor local = testing::stubWidget({});
-  WidgetDescriptor widget = local;
+  int answer[2];
+  ASSERT_EQ(::pipe(answer), 0);
+  WidgetDescriptor widget = testing::stubWidget({});
   int asked = 0;
-  widget.startTimeline = [&](const TimelineProviderContext& context) -> PendingTimeline {
-    if (++asked == 1) return {[&local, context] { return local.timeline(context); }};
-    return {[&local, context, fd = answerPipe[0]] {
-              char byte = 0;
-              EXPECT_EQ(::read(fd, &byte, 1), 1) << "asked before the answer was there";
-              auto timeline = local.timeline(context);
-              timeline->entries.front() =
-                  testing::stubEntry(timeline->entries.front().date, "late");
-              return timeline;
-            },
-            answerPipe[0]};
+  widget.startTimeline = [&](const TimelineProviderContext&) {
+    const bool late = ++asked > 1;
+    const auto wait = [late, fd = answer[0]] {
+      char byte = 0;
+      EXPECT_TRUE(!late || ::read(fd, &byte, 1) == 1) << "asked before the answer was there";
+      return std::optional(
+          Timeline<HostEntry>{{testing::stubEntry(systemNow(), late ? "late" : "early")},
+                              TimelineReloadPolicy::never()});
+    };
+    return PendingTimeline(wait, late ? answer[0] : -1);
   };
   RunLoop loop(widget, fastOptions());
   LoopProbe probe(loop);
   ASSERT_TRUE(loop.start());
   loop.reload();
   EXPECT_EQ(loop.timelineRequests(), 2u);
-  bool ticked = false;
-  addTimeout(100ms, [&ticked] { ticked = true; });
-  EXPECT_TRUE(iterateUntil([&] { return ticked; }, 5s));
-  EXPECT_EQ(probe.shown, std::vector<std::string>{"no file"});
-  ASSERT_EQ(::write(answerPipe[1], "x", 1), 1);
+  iterateFor(100ms);
+  EXPECT_EQ(probe.shown, std::vector<std::string>{"early"});
+  ASSERT_EQ(::write(answer[1], "x", 1), 1);
   EXPECT_TRUE(iterateUntil([&] { return probe.shown.back() == "late"; }, 5s));
-  ::close(answerPipe[0]);
-  ::close(answerPipe[1]);
+  ::close(answer[0]);
+  ::close(answer[1]);
 }
 
 // Each entry from its date; with a policy of atEnd, a new timeline after the last one's.
