@@ -50,12 +50,11 @@ class ChildProcess {
     }
     for (const auto& [name, value] : env)
       if (!value.empty()) envText.push_back(name + "=" + value);
-    std::vector<std::string> args = argv;
     std::vector<char*> envp, argp;
     for (auto& text : envText)
       envp.push_back(text.data());
-    for (auto& arg : args)
-      argp.push_back(arg.data());
+    for (const auto& arg : argv)
+      argp.push_back(const_cast<char*>(arg.c_str()));
     envp.push_back(nullptr);
     argp.push_back(nullptr);
 
@@ -86,8 +85,7 @@ class ChildProcess {
     if (ownGroup_ && pid_ > 0) ::kill(-pid_, SIGKILL);
     if (running()) {
       ::kill(pid_, SIGKILL);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
+      ::waitpid(pid_, nullptr, 0);
     }
     // Until the last of the group is gone: a server's display number or socket is free
     // only then, and the next test may want it.
