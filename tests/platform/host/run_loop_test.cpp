@@ -41,11 +41,6 @@ void iterateFor(std::chrono::milliseconds duration) {
   iterateUntil([] { return false; }, duration);
 }
 
-void replaceFile(const std::string& path, const std::string& text) {
-  testing::writeFile(path + ".tmp", text);
-  std::filesystem::rename(path + ".tmp", path);
-}
-
 // Every family is read back from its long and its short name, and nothing else is one.
 TEST(WidgetFamilies, NamesReadBack) {
   for (auto family :
@@ -115,8 +110,10 @@ TEST(FileWatch, MovesAlongThePathAndCallsOncePerSave) {
   EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == path && calls > gone; }, 5s));
   iterateFor(400ms);
   const int saved = calls;
-  for (int i = 0; i < 5; ++i)
-    replaceFile(path, "save " + std::to_string(i));
+  for (int i = 0; i < 5; ++i) {
+    testing::writeFile(path + ".tmp", "save " + std::to_string(i));
+    std::filesystem::rename(path + ".tmp", path);
+  }
   ASSERT_TRUE(iterateUntil([&] { return calls > saved; }, 5s));
   // Other files in the folder are none of its business.
   testing::writeFile(folder + "/other.json", "x");
