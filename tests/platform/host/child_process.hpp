@@ -50,12 +50,11 @@ class ChildProcess {
     }
     for (const auto& [name, value] : env)
       if (!value.empty()) envText.push_back(name + "=" + value);
-    std::vector<std::string> args = argv;
     std::vector<char*> envp, argp;
     for (auto& text : envText)
       envp.push_back(text.data());
-    for (auto& arg : args)
-      argp.push_back(arg.data());
+    for (const auto& arg : argv)
+      argp.push_back(const_cast<char*>(arg.c_str()));
     envp.push_back(nullptr);
     argp.push_back(nullptr);
 
@@ -86,8 +85,7 @@ class ChildProcess {
     if (ownGroup_ && pid_ > 0) ::kill(-pid_, SIGKILL);
     if (running()) {
       ::kill(pid_, SIGKILL);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
+      ::waitpid(pid_, nullptr, 0);
     }
     // Until the last of the group is gone: a server's display number or socket is free
     // only then, and the next test may want it.
@@ -95,8 +93,6 @@ class ChildProcess {
       eventually([this] { return ::kill(-pid_, 0) != 0; }, std::chrono::seconds(5));
   }
 
-  bool started() const { return pid_ > 0; }
-  bool running() const { return pid_ > 0 && !exited_; }
   pid_t pid() const { return pid_; }
 
   void signal(int number) {
@@ -112,10 +108,12 @@ class ChildProcess {
       exited_ = true;
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
-    return started() && exited_ ? std::optional(status_) : std::nullopt;
+    return exited_ ? std::optional(status_) : std::nullopt;
   }
 
  private:
+  bool running() const { return pid_ > 0 && !exited_; }
+
   bool ownGroup_ = false;
   pid_t pid_ = -1;
   bool exited_ = false;
@@ -150,23 +148,17 @@ class XvfbServer {
                                              "1024x768x24", "-nolisten", "tcp", "-noreset"},
                     std::map<std::string, std::string>{}, "/dev/null", logPath, fds[1]);
     ::close(fds[1]);
-    // Xvfb writes its display number to the descriptor once it accepts clients.
+    // Xvfb writes its display number and a newline to the descriptor once it accepts clients.
     std::string number;
+    char buffer[16];
+    ssize_t got = 0;
     pollfd poller{fds[0], POLLIN, 0};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (::poll(&poller, 1, 200) > 0) {
-        char buffer[16];
-        const ssize_t got = ::read(fds[0], buffer, sizeof buffer);
-        if (got <= 0) break;
-        number.append(buffer, static_cast<std::size_t>(got));
-        if (number.find('\n') != std::string::npos) break;
-      }
-    }
+    while (number.find('\n') == std::string::npos && ::poll(&poller, 1, 15000) > 0 &&
+           (got = ::read(fds[0], buffer, sizeof buffer)) > 0)
+      number.append(buffer, static_cast<std::size_t>(got));
     ::close(fds[0]);
-    while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
-      number.pop_back();
-    if (number.empty()) return;
+    if (number.find('\n') == std::string::npos) return;
+    number.resize(number.find('\n'));
     // Ready once it answers a client.
     if (eventually(
             [&] {

@@ -5,13 +5,10 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <future>
 #include <thread>
 
 #include "child_process.hpp"
-#include "platform/host/glib_support.hpp"
 #include "test_support.hpp"
 
 namespace halyard::host {
@@ -22,59 +19,51 @@ using namespace std::chrono_literals;
 constexpr const char* kPortalXml = R"(<node>
   <interface name="org.freedesktop.portal.Settings">
     <method name="Read">
-      <arg type="s" name="namespace" direction="in"/>
-      <arg type="s" name="key" direction="in"/>
-      <arg type="v" name="value" direction="out"/>
+      <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/>
     </method>
-    <signal name="SettingChanged">
-      <arg type="s"/><arg type="s"/><arg type="v"/>
-    </signal>
   </interface>
 </node>)";
 
-// A portal on the bus at `address` that answers `scheme` from a thread of its own (the
-// widget's side reads it synchronously): calls go to the main context of the thread that
-// registers the object.
+// A portal on the bus at `address` whose colour scheme reads "prefer dark", answered from a
+// thread of its own (the widget's side reads it synchronously): calls go to the main context
+// that was the thread default when the object was registered.
 struct StandInPortal {
-  StandInPortal(const std::string& address, unsigned scheme)
-      : answer(scheme),
-        connection(g_dbus_connection_new_for_address_sync(
+  explicit StandInPortal(const std::string& address)
+      : connection(g_dbus_connection_new_for_address_sync(
             address.c_str(),
             GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, nullptr)) {
     if (connection == nullptr) return;
-    serving = std::jthread([&] {
-      g_main_context_push_thread_default(context);
-      GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kPortalXml, nullptr);
-      // Read answers a variant holding a variant, as the real portal does.
-      static const GDBusInterfaceVTable vtable{
-          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
-             GDBusMethodInvocation* invocation, gpointer self) {
-            g_dbus_method_invocation_return_value(
-                invocation, g_variant_new("(v)", g_variant_new_variant(g_variant_new_uint32(
-                                                     static_cast<StandInPortal*>(self)->answer))));
-          },
-          nullptr,
-          nullptr,
-          {}};
-      g_dbus_connection_register_object(connection, "/org/freedesktop/portal/desktop",
-                                        node->interfaces[0], &vtable, this, nullptr, nullptr);
-      GVariant* reply = g_dbus_connection_call_sync(
-          connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-          "RequestName", g_variant_new("(su)", "org.freedesktop.portal.Desktop", 0u),
-          G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-      named.set_value(reply != nullptr);
-      if (reply != nullptr) g_variant_unref(reply);
-      while (!stop.load())
+    // Read answers a variant holding a variant, as the real portal does.
+    static const GDBusInterfaceVTable vtable{
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+           GDBusMethodInvocation* invocation, gpointer) {
+          g_dbus_method_invocation_return_value(
+              invocation, g_variant_new("(v)", g_variant_new_variant(g_variant_new_uint32(1))));
+        },
+        nullptr,
+        nullptr,
+        {}};
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kPortalXml, nullptr);
+    g_main_context_push_thread_default(context);
+    g_dbus_connection_register_object(connection, "/org/freedesktop/portal/desktop",
+                                      node->interfaces[0], &vtable, nullptr, nullptr, nullptr);
+    g_main_context_pop_thread_default(context);
+    g_dbus_node_info_unref(node);
+    GVariant* reply = g_dbus_connection_call_sync(
+        connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", "org.freedesktop.portal.Desktop", 0u),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    owned = reply != nullptr;
+    if (reply != nullptr) g_variant_unref(reply);
+    serving = std::jthread([this](std::stop_token stop) {
+      while (!stop.stop_requested())
         g_main_context_iteration(context, TRUE);
-      g_dbus_node_info_unref(node);
-      g_main_context_pop_thread_default(context);
     });
-    owned = named.get_future().get();
   }
   ~StandInPortal() {
-    stop = true;
+    serving.request_stop();
     g_main_context_wakeup(context);
     if (serving.joinable()) serving.join();
     if (connection != nullptr) g_object_unref(connection);
@@ -91,12 +80,9 @@ struct StandInPortal {
     g_dbus_connection_flush_sync(connection, nullptr, nullptr);
   }
 
-  unsigned answer;           // the colour scheme Read answers
-  std::promise<bool> named;  // whether it has the portal's name on the bus
-  bool owned = false;
-  std::atomic<bool> stop = false;
   GMainContext* context = g_main_context_new();
   GDBusConnection* connection;
+  bool owned = false;  // whether it has the portal's name on the bus
   std::jthread serving;
 };
 
@@ -113,7 +99,7 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
       },
       10s));
   address.pop_back();
-  StandInPortal portal(address, 1);  // prefer dark
+  StandInPortal portal(address);
   ASSERT_TRUE(portal.owned) << "the stand-in portal is not on the bus";
   ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
 
@@ -122,11 +108,8 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
   EXPECT_EQ(appearance.appearance(), ui::Appearance::dark);
 
   portal.change(2);  // prefer light
-  bool expired = false;
-  const guint timer = addTimeout(5s, [&expired] { expired = true; });
-  while (changes == 0 && !expired)
-    g_main_context_iteration(nullptr, TRUE);
-  if (!expired) g_source_remove(timer);
+  EXPECT_TRUE(testing::eventually(
+      [&] { return g_main_context_iteration(nullptr, FALSE) && changes > 0; }, 5s));
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(appearance.appearance(), ui::Appearance::light);
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
