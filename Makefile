@@ -84,8 +84,8 @@ coverage: deps
 	  -DHALYARD_WERROR=$(WERROR) -DHALYARD_BUILD_BENCH=OFF "-DCMAKE_CXX_FLAGS=--coverage"
 	cmake --build $(COVERAGE_BUILD) -j $(JOBS)
 	find $(COVERAGE_BUILD) -name '*.gcda' -delete
-	ctest --test-dir $(COVERAGE_BUILD) -j $(JOBS) >/dev/null || echo "Some tests failed (see \
-	  $(COVERAGE_BUILD)/Testing/Temporary/LastTestsFailed.log); the figure counts what ran.
+	ctest --test-dir $(COVERAGE_BUILD) -j $(JOBS) >/dev/null || \
+	  echo "Some tests failed ($(COVERAGE_BUILD)/Testing/Temporary/LastTestsFailed.log)."
 	gcovr --root $(CURDIR) --filter '$(CURDIR)/src/' --object-directory $(COVERAGE_BUILD) \
 	  --exclude-directories '.*/CMakeFiles/[0-9.]+' --gcov-ignore-parse-errors --print-summary \
 	  -o $(COVERAGE_BUILD)/coverage.txt
