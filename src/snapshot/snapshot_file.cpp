@@ -91,9 +91,6 @@ std::string ReadError::message() const {
 
 namespace {
 
-// Room the JSON parser needs after a document, so that decoding in place does not copy it.
-constexpr std::size_t kParserPadding = 64;
-
 // Reads the whole regular file open on `fd` into `out`, from its start, leaving room for the
 // JSON parser's padding. Anything but a regular file of at most kSnapshotSizeLimit bytes is
 // refused before a single read, so that a huge or sparse file costs nothing.
@@ -168,13 +165,13 @@ std::optional<WidgetSnapshot> decodeAndReport(std::optional<ReadError> readError
 
 std::variant<std::string, ReadError> readRegularFile(const std::string& path) {
   std::string data;
-  if (auto error = readInto(path, data, kParserPadding)) return *error;
+  if (auto error = readInto(path, data, kSnapshotParserPadding)) return *error;
   return data;
 }
 
 std::optional<WidgetSnapshot> loadSnapshot(const std::string& path) {
   std::string data;
-  auto error = readInto(path, data, kParserPadding);
+  auto error = readInto(path, data, kSnapshotParserPadding);
   return decodeAndReport(std::move(error), data);
 }
 
@@ -185,7 +182,7 @@ std::optional<WidgetSnapshot> loadSnapshot() {
   auto error =
       fd == kNoSnapshotFile
           ? std::optional(ReadError{std::make_error_code(std::errc::no_such_file_or_directory)})
-          : readOpenFile(fd, data, kParserPadding);
+          : readOpenFile(fd, data, kSnapshotParserPadding);
   return decodeAndReport(std::move(error), data);
 }
 

@@ -258,7 +258,8 @@ DecodeResult decodeSnapshot(std::string_view document) {
 
 DecodeResult decodeSnapshotInPlace(std::string& buffer) {
   const std::size_t length = buffer.size();
-  buffer.reserve(length + simdjson::SIMDJSON_PADDING);
+  static_assert(kSnapshotParserPadding >= simdjson::SIMDJSON_PADDING);
+  buffer.reserve(length + kSnapshotParserPadding);
   return decodePadded(buffer.data(), length, &buffer);
 }
 

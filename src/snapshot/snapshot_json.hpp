@@ -1,6 +1,7 @@
 #pragma once
 // The snapshot's JSON form: strict decoding (the widget's rules) and encoding (for writers).
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -41,8 +42,12 @@ class DecodeResult {
 // (well-formed JSON, valid UTF-8) before any member is read.
 DecodeResult decodeSnapshot(std::string_view document);
 
-// The same, parsing in place: grows the buffer's capacity by the parser's padding instead of
-// copying the document, and releases the buffer (leaving it empty) once it has been parsed.
+// Room the parser needs after a document in its buffer.
+inline constexpr std::size_t kSnapshotParserPadding = 64;
+
+// The same, parsing in place: grows the buffer's capacity by kSnapshotParserPadding (a reader
+// that leaves that room spares the copy) and releases the buffer (leaving it empty) once it
+// has been parsed.
 DecodeResult decodeSnapshotInPlace(std::string& buffer);
 
 // The snapshot as a JSON object, members in the data model's order, nextBackup left out when
