@@ -54,10 +54,7 @@ ChildEnd inConfinedChild(const Confine& confine, const std::function<std::string
     ::_exit(0);
   }
   ::close(fds[1]);
-  ChildEnd end;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-    end.text.append(buffer, static_cast<std::size_t>(n));
+  ChildEnd end{testing::readFile("/dev/fd/" + std::to_string(fds[0]))};
   ::close(fds[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);

@@ -70,16 +70,6 @@ struct StandInPortal {
     g_main_context_unref(context);
   }
 
-  // Says that the colour scheme is now `scheme`.
-  void change(unsigned scheme) {
-    g_dbus_connection_emit_signal(connection, nullptr, "/org/freedesktop/portal/desktop",
-                                  "org.freedesktop.portal.Settings", "SettingChanged",
-                                  g_variant_new("(ssv)", "org.freedesktop.appearance",
-                                                "color-scheme", g_variant_new_uint32(scheme)),
-                                  nullptr);
-    g_dbus_connection_flush_sync(connection, nullptr, nullptr);
-  }
-
   GMainContext* context = g_main_context_new();
   GDBusConnection* connection;
   std::jthread serving;
@@ -105,7 +95,12 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
   DesktopAppearance appearance([&changes] { ++changes; });
   EXPECT_EQ(appearance.appearance(), ui::Appearance::dark);
 
-  portal.change(2);  // prefer light
+  // The colour scheme changes to "prefer light".
+  g_dbus_connection_emit_signal(
+      portal.connection, nullptr, "/org/freedesktop/portal/desktop",
+      "org.freedesktop.portal.Settings", "SettingChanged",
+      g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme", g_variant_new_uint32(2)),
+      nullptr);
   EXPECT_TRUE(testing::eventually(
       [&] { return g_main_context_iteration(nullptr, FALSE) && changes > 0; }, 5s));
   EXPECT_EQ(changes, 1);

@@ -54,13 +54,9 @@ TEST(WidgetFamilies, NamesReadBack) {
   EXPECT_FALSE(familyFromName("").has_value());
 }
 
-struct Entry {
-  Date date;
-};
-
 // A provider whose completions are called as many times as it is told.
 struct Provider {
-  using Entry = host::Entry;
+  using Entry = HostEntry;
   int calls = 1;
   Entry placeholder(const TimelineProviderContext&) const { return {}; }
   void getSnapshot(const TimelineProviderContext&, const std::function<void(Entry)>& done) const {
