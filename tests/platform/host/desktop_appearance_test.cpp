@@ -16,13 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kPortalXml = R"(<node>
-  <interface name="org.freedesktop.portal.Settings">
-    <method name="Read">
-      <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/>
-    </method>
-  </interface>
-</node>)";
+constexpr const char* kPortalXml =
+    "<node><interface name='org.freedesktop.portal.Settings'><method name='Read'>"
+    "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='v' direction='out'/>"
+    "</method></interface></node>";
 
 // A portal on the bus at `address` whose colour scheme reads "prefer dark", answered from a
 // thread of its own (the widget's side reads it synchronously): calls go to the main context

@@ -64,9 +64,6 @@ inline host::WidgetDescriptor stubWidget(StubWidgetOptions options) {
   widget.placeholder = [shared](const host::TimelineProviderContext&) {
     return stubEntry(shared->clock(), "placeholder");
   };
-  widget.snapshot = [shared](const host::TimelineProviderContext&) {
-    return std::optional(stubEntry(shared->clock(), fileText(shared->file)));
-  };
   widget.readableFile = [shared] { return std::optional<std::string>(shared->file); };
   widget.readFileFrom = [](int fd) { grantedFile = fd; };
   widget.entryFromWire = [](host::Date date,
