@@ -30,7 +30,8 @@ TextMeasurement measure(const TextSpec& s, std::optional<double> maxWidth = {}) 
 double width(const TextSpec& s) {
   return measure(s).size.width;
 }
-TEST(PangoTextMeasurerTest, SizesAreAbsolutePoints) {
+// Sizes in absolute points, wider for bold, equal-width digits and kerning.
+TEST(PangoTextMeasurerTest, SizesAreAbsolutePointsAndFollowWeightDigitsAndKerning) {
   // A 13 pt line is a little over 13 points tall; at 96 dpi it would be a third more.
   const TextMeasurement m = measure(styled("Hola"));
   EXPECT_GT(m.size.height, 13.0);
@@ -40,9 +41,6 @@ TEST(PangoTextMeasurerTest, SizesAreAbsolutePoints) {
   TextSpec large = styled("Hola");
   large.pointSize = 26;
   EXPECT_NEAR(measure(large).size.width, 2 * m.size.width, 0.02 * m.size.width);
-}
-
-TEST(PangoTextMeasurerTest, WidthFollowsWeightDigitsAndKerning) {
   EXPECT_LT(width(styled("1,27 TB")), width(styled("1,27 TB", Font::body().bold())));
   // Equal-width digits make "1" as wide as "8"; the face's own digits are proportional.
   const Font tabular = Font::title2().bold().monospacedDigit();
@@ -84,18 +82,29 @@ TEST(PangoTextMeasurerTest, OneLineIsPlainTextWithBreaksAsSpacesAndBadBytesRepla
   }
 }
 
-TEST(PangoTextMeasurerTest, TruncatesWhereAskedWithinTheWidth) {
+// Cut where asked and within the width, the box being the shown string's own width (no slack
+// after the ellipsis); text that fits, or has no usable width to keep to, is not cut.
+TEST(PangoTextMeasurerTest, CutsWhereAskedOnlyWhatDoesNotFit) {
   const std::string text = "documents-archive-2024-with-a-rather-long-name";
+  const double full = width(oneLine(text));
   struct Case {
     TruncationMode mode;
     double maxWidth;
   };
   for (const Case& c : {Case{TruncationMode::tail, 90}, Case{TruncationMode::middle, 90},
                         Case{TruncationMode::head, 90}, Case{TruncationMode::tail, 30.5},
-                        Case{TruncationMode::middle, 150.25}}) {
+                        Case{TruncationMode::middle, 150.25}, Case{TruncationMode::head, full + 1},
+                        Case{TruncationMode::tail, std::numeric_limits<double>::infinity()},
+                        Case{TruncationMode::middle, std::numeric_limits<double>::quiet_NaN()}}) {
     const TextMeasurement m = measure(oneLine(text, c.mode), c.maxWidth);
     const std::string& shown = m.displayedText;
     SCOPED_TRACE(shown);
+    if (!(c.maxWidth < full)) {
+      EXPECT_EQ(shown, text);
+      EXPECT_FALSE(m.truncated);
+      EXPECT_DOUBLE_EQ(m.size.width, full);
+      continue;
+    }
     EXPECT_TRUE(m.truncated);
     EXPECT_LE(m.size.width, c.maxWidth);
     const auto cut = shown.find(kEllipsis);
@@ -105,20 +114,7 @@ TEST(PangoTextMeasurerTest, TruncatesWhereAskedWithinTheWidth) {
     EXPECT_TRUE(text.ends_with(after));
     EXPECT_EQ(before.empty(), c.mode == TruncationMode::head);
     EXPECT_EQ(after.empty(), c.mode == TruncationMode::tail);
-    // The box is the shown string's own width: no slack after the ellipsis.
     EXPECT_NEAR(width(oneLine(shown)), m.size.width, 0.01);
-  }
-}
-
-TEST(PangoTextMeasurerTest, FittingOrUnconstrainedTextIsNotCut) {
-  const std::string text = "Sin backups programados";
-  const double full = width(oneLine(text));
-  for (const double maxWidth : {full + 1, std::numeric_limits<double>::infinity(),
-                                std::numeric_limits<double>::quiet_NaN()}) {
-    const TextMeasurement m = measure(oneLine(text), maxWidth);
-    EXPECT_EQ(m.displayedText, text);
-    EXPECT_FALSE(m.truncated);
-    EXPECT_DOUBLE_EQ(m.size.width, full);
   }
   EXPECT_EQ(measure(oneLine(text), 0.0).displayedText, kEllipsis) << "nothing but the ellipsis";
   EXPECT_EQ(measure(oneLine(""), 50.0).size.width, 0.0);
