@@ -71,12 +71,12 @@ class HostileFiles : public ::testing::Test {
 // The drawing part of `render` runs confined to fonts, time-zone data and its output folder;
 // it draws exactly what the unconfined `preview` draws: the file's data, strange strings
 // included (also where a name needs a fallback font that nothing had loaded before), or the
-// placeholder. Of a missing file it says nothing, of any other it shows as the placeholder why
-// it refused it, once. Which files are refused is for the loader's and the extension's own
-// tests (SnapshotLoading.*, Confinement.TheGrantIsTheDescriptorThatIsRead); the program's own
-// cases are a folder, which the confined render cannot even open, and a link to a network
-// namespace, a file the kernel cannot grant: the extension reads nothing and says it could not
-// confine itself.
+// placeholder. Of a missing file it says nothing; of any other file it shows as the
+// placeholder it says once why it refused it. Which files are refused is for the loader's and the
+// extension's own tests (SnapshotLoading.*, Confinement.TheGrantIsTheDescriptorThatIsRead); the
+// program's own cases are a folder, which the confined render cannot even open, and a link to a
+// network namespace, a file the kernel cannot grant: the extension reads nothing and says it could
+// not confine itself.
 TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
   nlohmann::json strange = strangeDocument();
   strange["generatedAt"] = "2019-01-01T00:00:00Z";  // years ago: the same text for both runs
