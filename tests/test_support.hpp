@@ -2,6 +2,7 @@
 // Small helpers shared by the test programs.
 
 #include <png.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -46,9 +47,10 @@ inline std::string readFile(const std::string& path) {
   return out.str();
 }
 
-// The width and height of a PNG, decoded whole by libpng (every chunk and its checksum, the
-// compressed pixels to their end); {0, 0} when it does not decode.
-inline std::pair<unsigned, unsigned> decodedPngSize(const std::string& bytes) {
+// The width and height of a PNG file, decoded whole by libpng (every chunk and its checksum,
+// the compressed pixels to their end); {0, 0} when it does not decode.
+inline std::pair<unsigned, unsigned> decodedPngFileSize(const std::string& path) {
+  const std::string bytes = readFile(path);
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {0, 0};
@@ -59,12 +61,29 @@ inline std::pair<unsigned, unsigned> decodedPngSize(const std::string& bytes) {
   return {image.width, image.height};
 }
 
-inline std::pair<unsigned, unsigned> decodedPngFileSize(const std::string& path) {
-  return decodedPngSize(readFile(path));
-}
-
 inline std::string sourcePath(const std::string& relative) {
   return std::string(HALYARD_SOURCE_DIR) + "/" + relative;
+}
+
+struct ProgramRun {
+  int status = -1;  // -1 when a signal ended it
+  std::string out;
+  std::string err;
+};
+
+// Runs halyard-widget with `arguments` and no input, its command line led by `prefix`
+// (variables, a wrapper). What a coverage build's confined processes say about the counts
+// they cannot write is left out of stderr: it is not the program's.
+inline ProgramRun runWidget(const std::string& arguments, const std::string& prefix = "") {
+  TempDir dir;
+  const std::string command = prefix + HALYARD_WIDGET_BINARY + " " + arguments + " >" +
+                              dir.file("out") + " 2>" + dir.file("err") + " </dev/null";
+  const int raw = std::system(command.c_str());
+  std::string err;
+  std::istringstream lines(readFile(dir.file("err")));
+  for (std::string line; std::getline(lines, line);)
+    if (!line.starts_with("profiling:")) err += line + "\n";
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir.file("out")), err};
 }
 
 }  // namespace halyard::testing

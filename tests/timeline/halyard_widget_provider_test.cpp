@@ -43,18 +43,5 @@ TEST(Provider, OneEntryDatedNowAndAReloadFifteenMinutesLater) {
   EXPECT_FALSE(ProviderSeams::system().addingMinutes(Date::max() - 14min, 15).has_value());
 }
 
-// Through the host's protocol, with the real seams: each completion called once, the
-// context not consulted.
-TEST(Provider, HostAsksThroughTheProtocol) {
-  const HalyardWidgetProvider provider;
-  const host::TimelineProviderContext context{host::WidgetFamily::systemSmall, true, {0, 0}};
-  const auto timeline = host::askTimeline(provider, context);
-  ASSERT_TRUE(timeline.has_value());
-  const auto reloadAfter = *timeline->policy.date() - timeline->entries.at(0).date;
-  EXPECT_TRUE(reloadAfter >= 900s && reloadAfter < 905s);
-  EXPECT_TRUE(host::askSnapshot(provider, context).has_value());
-  EXPECT_EQ(provider.placeholder(context).snapshot, WidgetSnapshot::placeholder());
-}
-
 }  // namespace
 }  // namespace halyard

@@ -33,6 +33,21 @@ TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   EXPECT_TRUE(contains(texts(large), "POR REPOSITORIO"));
   EXPECT_EQ(bars(large).size(), full.topRepos.size());
 
+  // The donut: a sector and a legend row for every provider, coloured alike.
+  const WidgetSnapshot many = example("many.json");
+  const auto donut = layoutEntry(many, WidgetFamily::systemLarge);
+  const auto sectors = ofKind(donut, "SectorMark");
+  const auto dots = ofKind(donut, "Circle");
+  using enum StyleName;
+  const StyleName colours[] = {blue, green, yellow, secondary, secondary};
+  ASSERT_EQ(sectors.size(), 5u);
+  ASSERT_EQ(dots.size(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(sectors[i]->sector->fill.style, colours[i]);
+    EXPECT_EQ(dots[i]->shape->fill.style, colours[i]);
+    EXPECT_NE(textNode(donut, many.byProvider[i].label), nullptr);
+  }
+
   // Without providers or repositories: the empty state under the providers' title, no
   // repository block. (The medium one: the header and footer tests.)
   const auto empty = layoutEntry(WidgetSnapshot::placeholder(), WidgetFamily::systemLarge);
@@ -75,23 +90,6 @@ TEST(Header, CountersWordsAndHealth) {
     EXPECT_EQ(images[1]->symbol->name, c.symbol);
     EXPECT_EQ(images[1]->symbol->color.style, c.colour);
     EXPECT_NEAR(images[1]->frame.maxX(), 364 - 16, 0.5);
-  }
-}
-
-// The large layout's donut: a sector and a legend row for every provider, coloured alike.
-TEST(ProviderDonut, SectorAndLegendRowForEveryProvider) {
-  const WidgetSnapshot many = example("many.json");
-  const auto tree = layoutEntry(many, WidgetFamily::systemLarge);
-  const auto sectors = ofKind(tree, "SectorMark");
-  const auto dots = ofKind(tree, "Circle");
-  using enum StyleName;
-  const StyleName colours[] = {blue, green, yellow, secondary, secondary};
-  ASSERT_EQ(sectors.size(), 5u);
-  ASSERT_EQ(dots.size(), 5u);
-  for (std::size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(sectors[i]->sector->fill.style, colours[i]);
-    EXPECT_EQ(dots[i]->shape->fill.style, colours[i]);
-    EXPECT_NE(textNode(tree, many.byProvider[i].label), nullptr);
   }
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/wait.h>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -17,27 +16,9 @@ namespace halyard {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ProgramRun;
 using testing::readFile;
-
-struct ProgramRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the program with `arguments`, its command line led by `prefix` (variables, a wrapper).
-ProgramRun run(const std::string& arguments, const std::string& prefix = "") {
-  testing::TempDir dir;
-  const std::string command = prefix + HALYARD_WIDGET_BINARY + " " + arguments + " >" +
-                              dir.file("out") + " 2>" + dir.file("err") + " </dev/null";
-  const int raw = std::system(command.c_str());
-  // A coverage build's confined processes cannot write their counts and say so: not ours.
-  std::string err;
-  std::istringstream lines(readFile(dir.file("err")));
-  for (std::string line; std::getline(lines, line);)
-    if (!line.starts_with("profiling:")) err += line + "\n";
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir.file("out")), err};
-}
+using testing::runWidget;
 
 std::string quote(const std::string& path) {
   return "'" + path + "'";
@@ -70,6 +51,13 @@ TEST(CommandLine, ExitStatusAndMessages) {
        "repoCount: expected a signed 64-bit integer, found the string \"3\""},
       {"check " + quote(dir.file("missing.json")), 2, "", dir.file("missing.json")},
       {"--help", 0, "timeline", ""},
+      {"describe --json", 0,
+       R"({"widgets":[{"kind":"HalyardOverviewWidget","displayName":"Halyard","description":)"
+       R"("Resumen de uso y próximo backup programado.","families":["systemMedium","systemLarge"]}]})",
+       ""},
+      // Every supported family, at its size in points times --scale (the default scale: run's
+      // and the hostile files' tests; PDF by the file's name: the renderer's).
+      {"render --scale 1 -o " + quote(dir.path().string()), 0, "halyard-large.png", ""},
       {"--version", 0, ".", ""},
       {"", 2, "", "a command is required; the commands are describe, timeline, snapshot"},
       {"rnu", 2, "",
@@ -96,7 +84,7 @@ TEST(CommandLine, ExitStatusAndMessages) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
-    const ProgramRun r = run(c.arguments, c.prefix);
+    const ProgramRun r = runWidget(c.arguments, c.prefix);
     EXPECT_EQ(r.status, c.status) << r.err;
     if (c.out.empty()) {
       EXPECT_EQ(r.out, "");
@@ -107,42 +95,24 @@ TEST(CommandLine, ExitStatusAndMessages) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.png")));
+  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-medium.png")), std::pair(364u, 170u));
+  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-large.png")), std::pair(364u, 382u));
 }
 
 // timeline prints its entries and the date to ask again, snapshot and placeholder one entry
 // each, dated in UTC to the millisecond (which dates: the provider's tests).
 TEST(CommandLine, EntriesAsJson) {
-  const ProgramRun timeline = run("timeline --family large --preview");
+  const ProgramRun timeline = runWidget("timeline --family large --preview");
   ASSERT_EQ(timeline.status, 0) << timeline.err;
   const auto doc = nlohmann::json::parse(timeline.out);
   ASSERT_EQ(doc.at("entries").size(), 1u);
   EXPECT_TRUE(parseRfc3339(doc["policy"]["after"].get<std::string>())) << doc;
-  for (const auto& entry : {doc["entries"][0], nlohmann::json::parse(run("snapshot").out)["entry"],
-                            nlohmann::json::parse(run("placeholder").out)["entry"]}) {
+  for (const auto& entry :
+       {doc["entries"][0], nlohmann::json::parse(runWidget("snapshot").out)["entry"],
+        nlohmann::json::parse(runWidget("placeholder").out)["entry"]}) {
     EXPECT_EQ(entry.at("date").get<std::string>().size(), 24u) << entry;
     EXPECT_TRUE(entry.at("snapshot").contains("health")) << entry;
   }
-}
-
-TEST(CommandLine, DescribeListsTheOneWidget) {
-  const ProgramRun r = run("describe --json");
-  ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(nlohmann::json::parse(r.out),
-            nlohmann::json::parse(R"({"widgets":[{"kind":"HalyardOverviewWidget",
-              "displayName":"Halyard",
-              "description":"Resumen de uso y próximo backup programado.",
-              "families":["systemMedium","systemLarge"]}]})"));
-}
-
-// Every supported family at its size in points times --scale (the default scale: run's and
-// the hostile files' tests; PDF by the file's name: the renderer's).
-TEST(CommandLine, RenderDrawsEverySupportedFamilyAtItsSize) {
-  testing::TempDir dir;
-  const ProgramRun r = run("render --scale 1 -o " + quote(dir.path().string()));
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-medium.png")),
-            std::make_pair(364u, 170u));
-  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-large.png")), std::make_pair(364u, 382u));
 }
 
 // Voluntary context switches of every thread of process `pid`: how often it woke up.

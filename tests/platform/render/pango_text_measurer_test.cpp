@@ -12,6 +12,8 @@ using ui::TextMeasurement;
 using ui::TextSpec;
 using ui::TruncationMode;
 
+using namespace std::string_literals;
+
 const std::string kEllipsis = "\u2026";
 
 TextSpec styled(std::string text, Font font = Font::body(), std::optional<int> lineLimit = {},
@@ -28,7 +30,8 @@ TextMeasurement measure(const TextSpec& s, std::optional<double> maxWidth = {}) 
 double width(const TextSpec& s) {
   return measure(s).size.width;
 }
-TEST(PangoTextMeasurerTest, SizesAreAbsolutePoints) {
+// Sizes in absolute points, wider for bold, equal-width digits and kerning.
+TEST(PangoTextMeasurerTest, SizesAreAbsolutePointsAndFollowWeightDigitsAndKerning) {
   // A 13 pt line is a little over 13 points tall; at 96 dpi it would be a third more.
   const TextMeasurement m = measure(styled("Hola"));
   EXPECT_GT(m.size.height, 13.0);
@@ -38,9 +41,6 @@ TEST(PangoTextMeasurerTest, SizesAreAbsolutePoints) {
   TextSpec large = styled("Hola");
   large.pointSize = 26;
   EXPECT_NEAR(measure(large).size.width, 2 * m.size.width, 0.02 * m.size.width);
-}
-
-TEST(PangoTextMeasurerTest, WidthFollowsWeightDigitsAndKerning) {
   EXPECT_LT(width(styled("1,27 TB")), width(styled("1,27 TB", Font::body().bold())));
   // Equal-width digits make "1" as wide as "8"; the face's own digits are proportional.
   const Font tabular = Font::title2().bold().monospacedDigit();
@@ -54,28 +54,57 @@ TEST(PangoTextMeasurerTest, WidthFollowsWeightDigitsAndKerning) {
   EXPECT_LE(extra, 2 * 4 + 0.01);
 }
 
-// As markup "<b>x</b>" would be one bold "x" and the span a large "big".
-TEST(PangoTextMeasurerTest, TextIsPlainNeverMarkup) {
-  for (const std::string text : {"<b>x</b>", "a &amp; b", "<span size='40000'>big</span>"}) {
+// One line shows its text as given, never as markup ("<b>x</b>" would be one bold "x", the
+// span a large "big"); every line break as a space, bad bytes as replacement characters.
+TEST(PangoTextMeasurerTest, OneLineIsPlainTextWithBreaksAsSpacesAndBadBytesReplaced) {
+  const TextMeasurement plain = measure(oneLine("a b"));
+  const auto shows = [&](const std::string& text, const std::string& shown) {
     const TextMeasurement m = measure(oneLine(text));
-    EXPECT_EQ(m.displayedText, text);
-    EXPECT_LT(m.size.height, 13.0 * 1.4) << text;
-  }
+    EXPECT_EQ(m.displayedText, shown);
+    EXPECT_DOUBLE_EQ(m.size.height, plain.size.height) << text;
+  };
+  for (const std::string text : {"<b>x</b>", "a &amp; b", "<span size='40000'>big</span>"})
+    shows(text, text);
   EXPECT_GT(width(styled("<b>x</b>")), 4 * width(styled("x", Font::body().bold())));
+  for (const std::string broken :
+       {"a\nb", "a\r\nb", "a\rb", "a\vb", "a\u0085b", "a\u2028b", "a\u2029b"}) {
+    shows(broken, "a b");
+    EXPECT_EQ(measure(oneLine(broken)).size, plain.size);
+  }
+  for (const std::string& bad : {"ab\xff-cd"s, "ab\0-cd"s})
+    shows(bad, "ab\uFFFD-cd");
+  // Cut to one line; a bad byte is replaced before the cut.
+  for (const std::string text : {"line one\nline two", "\xff-abcdefghijklmnopqrstuvwxyz"}) {
+    const TextMeasurement cut = measure(oneLine(text), 45.0);
+    EXPECT_DOUBLE_EQ(cut.size.height, plain.size.height);
+    EXPECT_TRUE(cut.displayedText.ends_with(kEllipsis)) << cut.displayedText;
+    EXPECT_EQ(cut.displayedText.starts_with("\uFFFD"), text.starts_with("\xff"));
+  }
 }
 
-TEST(PangoTextMeasurerTest, TruncatesWhereAskedWithinTheWidth) {
+// Cut where asked and within the width, the box being the shown string's own width (no slack
+// after the ellipsis); text that fits, or has no usable width to keep to, is not cut.
+TEST(PangoTextMeasurerTest, CutsWhereAskedOnlyWhatDoesNotFit) {
   const std::string text = "documents-archive-2024-with-a-rather-long-name";
+  const double full = width(oneLine(text));
   struct Case {
     TruncationMode mode;
     double maxWidth;
   };
   for (const Case& c : {Case{TruncationMode::tail, 90}, Case{TruncationMode::middle, 90},
                         Case{TruncationMode::head, 90}, Case{TruncationMode::tail, 30.5},
-                        Case{TruncationMode::middle, 150.25}}) {
+                        Case{TruncationMode::middle, 150.25}, Case{TruncationMode::head, full + 1},
+                        Case{TruncationMode::tail, std::numeric_limits<double>::infinity()},
+                        Case{TruncationMode::middle, std::numeric_limits<double>::quiet_NaN()}}) {
     const TextMeasurement m = measure(oneLine(text, c.mode), c.maxWidth);
     const std::string& shown = m.displayedText;
     SCOPED_TRACE(shown);
+    if (!(c.maxWidth < full)) {
+      EXPECT_EQ(shown, text);
+      EXPECT_FALSE(m.truncated);
+      EXPECT_DOUBLE_EQ(m.size.width, full);
+      continue;
+    }
     EXPECT_TRUE(m.truncated);
     EXPECT_LE(m.size.width, c.maxWidth);
     const auto cut = shown.find(kEllipsis);
@@ -85,36 +114,10 @@ TEST(PangoTextMeasurerTest, TruncatesWhereAskedWithinTheWidth) {
     EXPECT_TRUE(text.ends_with(after));
     EXPECT_EQ(before.empty(), c.mode == TruncationMode::head);
     EXPECT_EQ(after.empty(), c.mode == TruncationMode::tail);
-    // The box is the shown string's own width: no slack after the ellipsis.
     EXPECT_NEAR(width(oneLine(shown)), m.size.width, 0.01);
-  }
-}
-
-TEST(PangoTextMeasurerTest, FittingOrUnconstrainedTextIsNotCut) {
-  const std::string text = "Sin backups programados";
-  const double full = width(oneLine(text));
-  for (const double maxWidth : {full + 1, std::numeric_limits<double>::infinity(),
-                                std::numeric_limits<double>::quiet_NaN()}) {
-    const TextMeasurement m = measure(oneLine(text), maxWidth);
-    EXPECT_EQ(m.displayedText, text);
-    EXPECT_FALSE(m.truncated);
-    EXPECT_DOUBLE_EQ(m.size.width, full);
   }
   EXPECT_EQ(measure(oneLine(text), 0.0).displayedText, kEllipsis) << "nothing but the ellipsis";
   EXPECT_EQ(measure(oneLine(""), 50.0).size.width, 0.0);
-}
-
-TEST(PangoTextMeasurerTest, OneLineShowsEveryLineBreakAsASpace) {
-  const TextMeasurement plain = measure(oneLine("a b"));
-  for (const std::string broken :
-       {"a\nb", "a\r\nb", "a\rb", "a\vb", "a\u0085b", "a\u2028b", "a\u2029b"}) {
-    const TextMeasurement m = measure(oneLine(broken));
-    EXPECT_EQ(m.displayedText, "a b");
-    EXPECT_EQ(m.size, plain.size);
-  }
-  const TextMeasurement cut = measure(oneLine("line one\nline two"), 45.0);
-  EXPECT_DOUBLE_EQ(cut.size.height, plain.size.height);
-  EXPECT_TRUE(cut.displayedText.ends_with(kEllipsis)) << cut.displayedText;
 }
 
 TEST(PangoTextMeasurerTest, LineLimitsCountLinesAcrossNewlinesAndWrapping) {
@@ -135,20 +138,6 @@ TEST(PangoTextMeasurerTest, LineLimitsCountLinesAcrossNewlinesAndWrapping) {
     EXPECT_TRUE(m.truncated);
     EXPECT_TRUE(m.displayedText.starts_with(c.shownStart)) << m.displayedText;
   }
-}
-
-TEST(PangoTextMeasurerTest, BadBytesAreShownAsReplacementCharacters) {
-  const std::string fffd = "\uFFFD";
-  EXPECT_EQ(measure(oneLine("ab\xff"
-                            "cd"))
-                .displayedText,
-            "ab" + fffd + "cd");
-  EXPECT_EQ(measure(oneLine(std::string("ab\0cd", 5))).displayedText, "ab" + fffd + "cd");
-  const TextMeasurement cut = measure(oneLine("\xff"
-                                              "abcdefghijklmnopqrstuvwxyz"),
-                                      40.0);
-  EXPECT_TRUE(cut.displayedText.starts_with(fffd)) << cut.displayedText;
-  EXPECT_TRUE(cut.displayedText.ends_with(kEllipsis)) << cut.displayedText;
 }
 
 }  // namespace

@@ -229,24 +229,9 @@ TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
   EXPECT_EQ(imageFormatForPath("png"), std::nullopt);
 }
 
-TEST(RendererTest, RejectsTargetsThatCannotBeDrawn) {
-  struct Case {
-    ImageFormat format;
-    ui::Size size;
-    double scale;
-  };
-  for (const Case& c :
-       {Case{ImageFormat::png, {364, 170}, 0}, Case{ImageFormat::svg, {364, 170}, kNaN},
-        Case{ImageFormat::pdf, {0, 170}, 1}, Case{ImageFormat::png, {364, kInf}, 1},
-        Case{ImageFormat::png, {20000, 10}, 2}}) {
-    auto result = renderBytes(c.format, node({0, 0, 10, 10}), c.size, c.scale);
-    ASSERT_TRUE(std::holds_alternative<RenderError>(result));
-    EXPECT_FALSE(std::get<RenderError>(result).reason.empty());
-  }
-}
-
 // A new picture replaces the old file, readable by others; a path that cannot be written is
-// named in the error. No temporary file is left either way.
+// named in the error, and so is a target that cannot be drawn (no scale, no size, too many
+// pixels). No temporary file is left either way.
 TEST(RendererTest, WritesFilesAtomicallyAndNamesUnwritablePaths) {
   const halyard::testing::TempDir dir;
   const std::string png = dir.file("widget.png");
@@ -266,6 +251,14 @@ TEST(RendererTest, WritesFilesAtomicallyAndNamesUnwritablePaths) {
     EXPECT_GT(error->reason.size(), 5u) << error->message();
   }
   EXPECT_EQ(renderPng(tree, {40, 20}, 0, dir.file("x.png"))->path, dir.file("x.png"));
+  for (const auto& [format, size, scale] : {std::tuple{ImageFormat::svg, ui::Size{364, 170}, kNaN},
+                                            {ImageFormat::pdf, {0, 170}, 1.0},
+                                            {ImageFormat::png, {364, kInf}, 1.0},
+                                            {ImageFormat::png, {20000, 10}, 2.0}}) {
+    auto result = renderBytes(format, tree, size, scale);
+    ASSERT_TRUE(std::holds_alternative<RenderError>(result));
+    EXPECT_FALSE(std::get<RenderError>(result).reason.empty());
+  }
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir.path()))
     names.push_back(e.path().filename());
