@@ -19,6 +19,7 @@ using namespace testing;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(Layout, PlacesEveryNode) {
+  const View line = Divider();
   for (const LayoutCase& c : std::vector<LayoutCase>{
            // Flexibility: frame(maxWidth: 30) 30, text 50 - 5 = 45, rectangle unbounded. Each
            // gets the remaining width divided by the children still waiting.
@@ -96,11 +97,6 @@ TEST(Layout, PlacesEveryNode) {
             RowClippingVStack(HorizontalAlignment::leading, 4, {box(20, 10), box(20, 10)}),
             {infinity, infinity},
             {{{}, "VStack", {0, 0, 20, 24}}, {{1}, "Frame", {0, 14, 20, 10}}}},
-           // Only the width is fixed: the height of the proposal passes through to the shape.
-           {"FixedWidthOnly",
-            Capsule().frame(FixedFrame{.width = 30}),
-            {100, 50},
-            {{{}, "Frame", {0, 0, 30, 50}}, {{0}, "Capsule", {0, 0, 30, 50}}}},
            {"MinWidthGrowsPastProposal",
             caption("ab").frame(FlexFrame{.minWidth = 50}),
             {30, 30},
@@ -117,23 +113,19 @@ TEST(Layout, PlacesEveryNode) {
             Rectangle().padding(30),
             {50, 50},
             {{{}, "Padding", {0, 0, 60, 60}}, {{0}, "Rectangle", {30, 30, 0, 0}}}},
+           // Layout remembers answers per node and context: one view shared by two stacks still
+           // takes each stack's shape (a divider stands in an HStack and lies in a VStack).
+           {"SharedDivider",
+            VStack(HorizontalAlignment::leading, 0,
+                   {HStack(VerticalAlignment::top, 0, {box(10, 20), line}), line}),
+            {50, 50},
+            {{{0, 1}, "Divider", {10, 0, 1, 49}}, {{1}, "Divider", {0, 49, 50, 1}}}},
            {"Clipped",
             box(20, 20).clipped(),
             {50, 50},
             {{{}, "Clip", {0, 0, 20, 20}}, {{0}, "Frame", {0, 0, 20, 20}}}},
        })
     expectFrames(c);
-}
-
-// Layout remembers answers per node and context: one view shared by two stacks still takes
-// each stack's shape (a divider stands in an HStack and lies in a VStack).
-TEST(Stacks, SharedViewAnswersForEachPlace) {
-  const View line = Divider();
-  expectFrames({"shared divider",
-                VStack(HorizontalAlignment::leading, 0,
-                       {HStack(VerticalAlignment::top, 0, {box(10, 20), line}), line}),
-                {50, 50},
-                {{{0, 1}, "Divider", {10, 0, 1, 49}}, {{1}, "Divider", {0, 49, 50, 1}}}});
 }
 
 TEST(Stacks, EmptyStacksAndEmptyViewsTakeNoRoom) {
