@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ui/layout_helpers.hpp"
@@ -75,24 +76,19 @@ TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
               .kerning(0.4)
               .lineLimit(2),
           {400, 400});
-  struct Expected {
-    double pointSize, kerning;
-    StyleName style;
-    std::optional<int> lineLimit;
-  };
-  const Expected expected[] = {{22, 0.4, StyleName::red, 2},
-                               {10, 0.5, StyleName::red, 2},
-                               {10, 0.5, StyleName::blue, 2},
-                               {10, 0.5, StyleName::green, 2},
-                               {10, 0.4, StyleName::blue, std::nullopt}};
-  for (std::size_t i = 0; i < std::size(expected); ++i) {
-    SCOPED_TRACE(i);
-    const PlacedText& text = *at(root, {i}).text;
-    EXPECT_DOUBLE_EQ(text.spec.pointSize, expected[i].pointSize);
-    EXPECT_DOUBLE_EQ(text.spec.kerning, expected[i].kerning);
-    EXPECT_EQ(text.color.style, expected[i].style);
-    EXPECT_EQ(text.spec.lineLimit, expected[i].lineLimit);
+  // The point size, kerning, colour and line limit each text ends with.
+  using Settings = std::tuple<double, double, StyleName, std::optional<int>>;
+  std::vector<Settings> settings;
+  for (const PlacedNode& child : root.children) {
+    const PlacedText& text = *child.text;
+    settings.emplace_back(text.spec.pointSize, text.spec.kerning, text.color.style,
+                          text.spec.lineLimit);
   }
+  EXPECT_EQ(settings, (std::vector<Settings>{{22, 0.4, StyleName::red, 2},
+                                             {10, 0.5, StyleName::red, 2},
+                                             {10, 0.5, StyleName::blue, 2},
+                                             {10, 0.5, StyleName::green, 2},
+                                             {10, 0.4, StyleName::blue, std::nullopt}}));
   EXPECT_EQ(at(root, {2}).text->color.rgba, resolve(StyleName::blue, Appearance::light));
   EXPECT_DOUBLE_EQ(at(root, {0}).frame.width, 11.4);  // kerning widens every character
 }
