@@ -25,7 +25,6 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
   for (const Case& c : std::vector<Case>{
            // Text that fits is not shrunk even when it may be.
            {oneLine("abcdef").minimumScaleFactor(0.5), 30, "abcdef", {30, 12}},
-           {oneLine("abcdefghij"), 30, "abcde…", {30, 12}},
            {oneLine("abcdefghij").truncationMode(TruncationMode::middle), 30, "abc…ij", {30, 12}},
            {caption("abcdefghij"), 25, "abcdefghij", {25, 24}},  // wraps without a limit
            {oneLine("abc"), 0, "…", {5, 12}},
