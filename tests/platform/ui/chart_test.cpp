@@ -11,7 +11,6 @@
 namespace halyard::ui {
 namespace {
 
-using testing::at;
 using testing::run;
 
 constexpr double pi = std::numbers::pi;
@@ -49,8 +48,9 @@ TEST(SectorAngles, FollowClockwiseInListOrder) {
 }
 
 // Zero values are skipped; the angular inset is in points at the outer radius, which is half
-// the shorter side.
-TEST(Chart, PlacesOneRingSectorPerPositiveValue) {
+// the shorter side. With nothing to plot, the chart places its track: the whole ring of the
+// first mark, at the first mark's own radius.
+TEST(Chart, PlacesOneRingSectorPerPositiveValueOrTheTrack) {
   std::vector<SectorMark> marks;
   for (double value : {30.0, 0.0, 10.0})
     marks.push_back({.angle = value, .innerRadius = 0.62, .angularInset = 1});
@@ -64,11 +64,7 @@ TEST(Chart, PlacesOneRingSectorPerPositiveValue) {
   EXPECT_NEAR(first.startAngle, inset, 1e-12);
   EXPECT_NEAR(first.endAngle, 1.5 * pi - inset, 1e-12);
   EXPECT_NEAR(root.children[1].sector->startAngle, 1.5 * pi + inset, 1e-12);
-}
 
-// With nothing to plot, the chart places its track: the whole ring of the first mark, here
-// half the chart's radius.
-TEST(Chart, ASumOfZeroPlacesTheTrack) {
   const PlacedNode empty = run(
       Chart({{.angle = 0, .innerRadius = 0.62, .outerRadius = 0.5}, {.angle = -4}, {.angle = nan}}),
       {78, 78});

@@ -15,16 +15,18 @@ namespace halyard::ui::testing {
 class FakeMeasurer final : public TextMeasurer {
  public:
   TextMeasurement measure(const TextSpec& spec, std::optional<double> maxWidth) const override {
-    std::vector<std::string> chars;
-    for (std::size_t i = 0; i < spec.text.size();) {
-      const auto lead = static_cast<unsigned char>(spec.text[i]);
-      const std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-      chars.push_back(spec.text.substr(i, len));
-      i += len;
-    }
+    // Where each character starts, then the end: continuation bytes start none.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < spec.text.size(); ++i)
+      if ((static_cast<unsigned char>(spec.text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    const std::size_t count = starts.size();
+    starts.push_back(spec.text.size());
+    const auto join = [&](std::size_t from, std::size_t to) {
+      return spec.text.substr(starts[from], starts[to] - starts[from]);
+    };
     const double width = 0.5 * spec.pointSize + spec.kerning;
     const double line = 1.2 * spec.pointSize;
-    const auto n = static_cast<double>(chars.size());
+    const auto n = static_cast<double>(count);
     TextMeasurement m{.size = {n * width, line},
                       .firstBaseline = 0.9 * spec.pointSize,
                       .displayedText = spec.text};
@@ -32,7 +34,7 @@ class FakeMeasurer final : public TextMeasurer {
 
     const auto perLine =
         static_cast<std::size_t>(std::max(1.0, std::floor((*maxWidth + 1e-9) / width)));
-    const std::size_t lines = (chars.size() + perLine - 1) / perLine;
+    const std::size_t lines = (count + perLine - 1) / perLine;
     const std::size_t limit =
         spec.lineLimit ? static_cast<std::size_t>(std::max(1, *spec.lineLimit)) : lines;
     if (lines <= limit) {
@@ -42,16 +44,10 @@ class FakeMeasurer final : public TextMeasurer {
     // Cut the last line that fits: keep as many characters as leave room for the ellipsis.
     const auto room = static_cast<std::size_t>(std::floor((*maxWidth + 1e-9) / width));
     const std::size_t keep = (limit - 1) * perLine + (room > 0 ? room - 1 : 0);
-    const auto join = [&chars](std::size_t from, std::size_t to) {
-      std::string out;
-      for (std::size_t i = from; i < to; ++i)
-        out += chars[i];
-      return out;
-    };
     const std::size_t front = spec.truncation == TruncationMode::tail   ? keep
                               : spec.truncation == TruncationMode::head ? 0
                                                                         : (keep + 1) / 2;
-    m.displayedText = join(0, front) + "…" + join(chars.size() - (keep - front), chars.size());
+    m.displayedText = join(0, front) + "…" + join(count - (keep - front), count);
     m.truncated = true;
     const double lastLine = static_cast<double>(keep - (limit - 1) * perLine + 1) * width;
     m.size = {limit == 1 ? lastLine : static_cast<double>(perLine) * width,

@@ -38,16 +38,11 @@ inline View box(double width, double height) {
   return Rectangle().frame(width, height);
 }
 
-// The node at `path` below `root`; fails the test and returns the root when there is none.
+// The node at `path` below `root`; a missing child throws, which fails the test.
 inline const PlacedNode& at(const PlacedNode& root, const Path& path) {
   const PlacedNode* node = &root;
-  for (std::size_t index : path) {
-    if (index >= node->children.size()) {
-      ADD_FAILURE() << "no child " << index << " under " << node->kind;
-      return root;
-    }
-    node = &node->children[index];
-  }
+  for (std::size_t index : path)
+    node = &node->children.at(index);
   return *node;
 }
 
@@ -69,10 +64,10 @@ inline void expectFrames(const LayoutCase& c) {
   const PlacedNode root = run(c.view, c.proposal);
   for (const ExpectedFrame& e : c.frames) {
     SCOPED_TRACE(c.name + " " + ::testing::PrintToString(e.path));
-    EXPECT_EQ(at(root, e.path).kind, e.kind);
-    Rect a = at(root, e.path).frame;
-    a.x -= root.frame.x;
-    a.y -= root.frame.y;
+    const PlacedNode& node = at(root, e.path);
+    EXPECT_EQ(node.kind, e.kind);
+    const Rect a{node.frame.x - root.frame.x, node.frame.y - root.frame.y, node.frame.width,
+                 node.frame.height};
     const Rect& b = e.frame;
     EXPECT_TRUE(std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 &&
                 std::abs(a.width - b.width) < 1e-6 && std::abs(a.height - b.height) < 1e-6)

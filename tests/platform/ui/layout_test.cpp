@@ -19,6 +19,7 @@ using namespace testing;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(Layout, PlacesEveryNode) {
+  const View line = Divider();
   for (const LayoutCase& c : std::vector<LayoutCase>{
            // Flexibility: frame(maxWidth: 30) 30, text 50 - 5 = 45, rectangle unbounded. Each
            // gets the remaining width divided by the children still waiting.
@@ -96,11 +97,6 @@ TEST(Layout, PlacesEveryNode) {
             RowClippingVStack(HorizontalAlignment::leading, 4, {box(20, 10), box(20, 10)}),
             {infinity, infinity},
             {{{}, "VStack", {0, 0, 20, 24}}, {{1}, "Frame", {0, 14, 20, 10}}}},
-           // Only the width is fixed: the height of the proposal passes through to the shape.
-           {"FixedWidthOnly",
-            Capsule().frame(FixedFrame{.width = 30}),
-            {100, 50},
-            {{{}, "Frame", {0, 0, 30, 50}}, {{0}, "Capsule", {0, 0, 30, 50}}}},
            {"MinWidthGrowsPastProposal",
             caption("ab").frame(FlexFrame{.minWidth = 50}),
             {30, 30},
@@ -117,23 +113,19 @@ TEST(Layout, PlacesEveryNode) {
             Rectangle().padding(30),
             {50, 50},
             {{{}, "Padding", {0, 0, 60, 60}}, {{0}, "Rectangle", {30, 30, 0, 0}}}},
+           // Layout remembers answers per node and context: one view shared by two stacks still
+           // takes each stack's shape (a divider stands in an HStack and lies in a VStack).
+           {"SharedDivider",
+            VStack(HorizontalAlignment::leading, 0,
+                   {HStack(VerticalAlignment::top, 0, {box(10, 20), line}), line}),
+            {50, 50},
+            {{{0, 1}, "Divider", {10, 0, 1, 49}}, {{1}, "Divider", {0, 49, 50, 1}}}},
            {"Clipped",
             box(20, 20).clipped(),
             {50, 50},
             {{{}, "Clip", {0, 0, 20, 20}}, {{0}, "Frame", {0, 0, 20, 20}}}},
        })
     expectFrames(c);
-}
-
-// Layout remembers answers per node and context: one view shared by two stacks still takes
-// each stack's shape (a divider stands in an HStack and lies in a VStack).
-TEST(Stacks, SharedViewAnswersForEachPlace) {
-  const View line = Divider();
-  expectFrames({"shared divider",
-                VStack(HorizontalAlignment::leading, 0,
-                       {HStack(VerticalAlignment::top, 0, {box(10, 20), line}), line}),
-                {50, 50},
-                {{{0, 1}, "Divider", {10, 0, 1, 49}}, {{1}, "Divider", {0, 49, 50, 1}}}});
 }
 
 TEST(Stacks, EmptyStacksAndEmptyViewsTakeNoRoom) {
@@ -198,56 +190,40 @@ View clipping(std::vector<View> rows, double spacing) {
       .frame(FlexFrame{.maxHeight = infinity, .alignment = Alignment::top});
 }
 
-PlacedNode clipped(std::vector<View> rows, double spacing, double height) {
-  return run(clipping(std::move(rows), spacing), {20, height});
-}
-
-TEST(RowClipping, ShowsOnlyWholeRowsThatFit) {
-  struct Case {
-    double height;
-    std::size_t rows;
-    double takenHeight;
-  };
-  // Five rows of 10 with spacing 4: 10, 24, 38, 52, 66. An unbounded height is unspecified.
-  for (const Case& c : {Case{100, 5, 66}, Case{66, 5, 66}, Case{65.9, 4, 52}, Case{40, 3, 38},
-                        Case{9, 0, 0}, Case{0, 0, 0}, Case{infinity, 5, 66}}) {
-    SCOPED_TRACE(c.height);
-    const PlacedNode root = clipped(std::vector<View>(5, box(20, 10)), 4, c.height);
-    const PlacedNode& stack = at(root, {0});
-    EXPECT_EQ(stack.children.size(), c.rows);
-    EXPECT_DOUBLE_EQ(stack.frame.height, c.takenHeight);
-  }
-}
-
-// Sections of rows inside a clipping stack: the section that does not fit whole shows its own
-// leading rows; a title kept with its section goes when not even the section's first row fits;
-// a section that must show its first row beside something else goes whole instead of standing
-// with none.
+// Only whole rows show. Sections of rows inside a clipping stack: the section that does not fit
+// whole shows its own leading rows; a title kept with its section goes when not even the
+// section's first row fits; a section that must show its first row beside something else goes
+// whole instead of standing with none. An unbounded height is unspecified: everything shows.
 TEST(RowClipping, SectionsGiveUpRowsAndTitlesGoWithTheirFirstRow) {
   struct Case {
     double height;
     std::size_t shown;     // outer rows shown
     std::size_t lastRows;  // rows of the last section shown, when it is a section
+    double taken;
   };
   // Outer spacing 10: title 0-10; A (3 rows of 10, spacing 2) 20-54, rows ending at 30, 42, 54;
   // title 64-74; a 5-high box beside B (like A, first row required) at 84, B's rows ending at
   // 94, 106, 118.
-  for (const Case& c : {Case{200, 4, 3}, Case{117, 4, 2}, Case{94, 4, 1}, Case{93, 2, 3},
-                        Case{74, 2, 3}, Case{53, 2, 2}, Case{30, 2, 1}, Case{29, 0, 0}}) {
+  for (const Case& c :
+       {Case{infinity, 4, 3, 118}, Case{200, 4, 3, 118}, Case{118, 4, 3, 118},
+        Case{117.9, 4, 2, 106}, Case{94, 4, 1, 94}, Case{93, 2, 3, 54}, Case{74, 2, 3, 54},
+        Case{53, 2, 2, 42}, Case{30, 2, 1, 30}, Case{29, 0, 0, 0}, Case{0, 0, 0, 0}}) {
     SCOPED_TRACE(c.height);
     const std::vector<View> three(3, box(20, 10));
-    const PlacedNode root = clipped(
-        {box(20, 10).keepWithNext(), RowClippingVStack(HorizontalAlignment::leading, 2, three),
-         box(20, 10).keepWithNext(),
-         HStack(VerticalAlignment::top, 0,
-                {box(5, 5), RowClippingVStack(HorizontalAlignment::leading, 2, three, 1)})},
-        10, c.height);
+    const PlacedNode root = run(
+        clipping(
+            {box(20, 10).keepWithNext(), RowClippingVStack(HorizontalAlignment::leading, 2, three),
+             box(20, 10).keepWithNext(),
+             HStack(VerticalAlignment::top, 0,
+                    {box(5, 5), RowClippingVStack(HorizontalAlignment::leading, 2, three, 1)})},
+            10),
+        {20, c.height});
     const PlacedNode& outer = at(root, {0});
+    EXPECT_DOUBLE_EQ(outer.frame.height, c.taken);
     ASSERT_EQ(outer.children.size(), c.shown);
     if (c.shown == 0) continue;
     const PlacedNode& last = outer.children.back();
     EXPECT_EQ((last.kind == "HStack" ? last.children.back() : last).children.size(), c.lastRows);
-    EXPECT_LE(outer.frame.height, c.height);
   }
 }
 

@@ -51,56 +51,44 @@ TEST(PixelGrid, RoundsEdgesAndKeepsNeighboursTouchingAndBaselinesInPlace) {
   }
 }
 
-TEST(PlacedTreeJson, DescribesEveryNode) {
-  const PlacedNode root =
-      run(HStack(VerticalAlignment::center, 4,
-                 {caption("abcdefghij").lineLimit(1).frame(30, 12),
-                  Capsule().fill(StyleName::blue).frame(10, 6),
-                  Image("checkmark.circle.fill").font(Font::footnote()),
-                  Chart({{.angle = 1, .style = StyleName::yellow}}).frame(20, 20)}),
-          {200, 40});
-  const auto json = toJson(root);
-  EXPECT_EQ(json["frame"].dump(), R"({"x":59.0,"y":10.0,"width":82.0,"height":20.0})");
-
+// The JSON form describes every node with its numbers, cut texts, resolved colours and angles
+// in degrees, members in a fixed order. In the accessibility tree, texts are read in full;
+// unlabelled symbols, shapes and hidden views not at all; the modifiers make one element of
+// what they wrap, with a label, a heading or children.
+TEST(PlacedTreeJson, DescribesNodesAndTheAccessibilityTree) {
+  const auto row = [](std::string name) {
+    return HStack({caption(std::move(name)), Capsule().frame(10, 6), caption("5 GB")});
+  };
+  const PlacedNode root = run(
+      VStack(HorizontalAlignment::leading, 2,
+             {caption("abcdefghij").lineLimit(1).frame(30, 12), Image("externaldrive.fill"),
+              Image("checkmark.circle.fill").accessibilityLabel("fine"),
+              caption("TITLE").accessibilityLabel("Title").accessibilityHeading(),
+              row("Local").accessibilityElement(AccessibilityChildBehavior::combine),
+              row("Outer")
+                  .accessibilityElement(AccessibilityChildBehavior::ignore)
+                  .accessibilityLabel("replaced"),
+              row("Group").accessibilityElement(AccessibilityChildBehavior::contain),
+              caption("secret").accessibilityHidden(), Capsule().fill(StyleName::blue).frame(10, 6),
+              Chart({{.angle = 1, .style = StyleName::yellow}}).frame(20, 20)}),
+      {200, 200});
+  const auto json = layoutJson(root);
   const auto& text = json["children"][0]["children"][0];
+  EXPECT_EQ(json["frame"]["x"].dump(), "64.5");
+  EXPECT_EQ(text["frame"]["width"].dump(), "30.0");  // whole numbers keep their point
   EXPECT_EQ(text["displayedText"], "abcde…");
-
-  const auto& capsule = json["children"][1]["children"][0];
+  EXPECT_EQ(json["children"][1]["symbol"], "externaldrive.fill");
   const RGBA blue = resolve(StyleName::blue, Appearance::light);
-  EXPECT_EQ(capsule["fill"]["rgba"], nlohmann::ordered_json({blue.r, blue.g, blue.b, blue.a}));
-  EXPECT_EQ(json["children"][2]["symbol"], "checkmark.circle.fill");
-
-  // Angles in degrees.
-  const auto& sector = json["children"][3]["children"][0]["children"][0];
+  EXPECT_EQ(json["children"][8]["children"][0]["fill"]["rgba"],
+            nlohmann::ordered_json({blue.r, blue.g, blue.b, blue.a}));
+  const auto& sector = json["children"][9]["children"][0]["children"][0];
   EXPECT_EQ(sector["endAngle"], 360.0);
   EXPECT_EQ(sector["fill"]["name"], "yellow");
-
-  // Member order is fixed: kind and frame first, children last.
   auto it = text.begin();
   EXPECT_EQ(it.key(), "kind");
   EXPECT_EQ((++it).key(), "frame");
   EXPECT_EQ(std::prev(text.end()).key(), "children");
-}
 
-// Texts are read in full; unlabelled symbols, shapes and hidden views not at all; the
-// modifiers make one element of what they wrap, with a label, a heading or children.
-TEST(AccessibilityTree, DefaultsAndModifiers) {
-  const auto row = [](std::string name) {
-    return HStack({caption(std::move(name)), Capsule().frame(10, 6), caption("5 GB")});
-  };
-  const PlacedNode root =
-      run(VStack(HorizontalAlignment::leading, 2,
-                 {caption("abcdefghij").lineLimit(1).frame(30, 12), Image("externaldrive.fill"),
-                  Image("checkmark.circle.fill").accessibilityLabel("fine"),
-                  caption("TITLE").accessibilityLabel("Title").accessibilityHeading(),
-                  row("Local").accessibilityElement(AccessibilityChildBehavior::combine),
-                  row("Outer")
-                      .accessibilityElement(AccessibilityChildBehavior::ignore)
-                      .accessibilityLabel("replaced"),
-                  row("Group").accessibilityElement(AccessibilityChildBehavior::contain),
-                  caption("secret").accessibilityHidden(), Capsule().frame(10, 6)}),
-          {200, 200});
-  const auto json = layoutJson(root);
   const auto& tree = json["accessibilityTree"];
   std::vector<std::string> read;
   for (const auto& element : tree)
@@ -109,7 +97,7 @@ TEST(AccessibilityTree, DefaultsAndModifiers) {
                                             "text:Local, 5 GB", "text:replaced", "group:"}));
   EXPECT_EQ(tree[5]["children"].size(), 2u);
   EXPECT_EQ(tree[5]["children"][1]["label"], "5 GB");
-  EXPECT_EQ(tree[0]["frame"], json["children"][0]["children"][0]["frame"]);
+  EXPECT_EQ(tree[0]["frame"], text["frame"]);
   EXPECT_EQ(json["children"][2]["accessibility"].dump(), R"({"label":"fine"})");
 }
 

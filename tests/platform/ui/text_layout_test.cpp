@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ui/layout_helpers.hpp"
@@ -24,7 +25,6 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
   for (const Case& c : std::vector<Case>{
            // Text that fits is not shrunk even when it may be.
            {oneLine("abcdef").minimumScaleFactor(0.5), 30, "abcdef", {30, 12}},
-           {oneLine("abcdefghij"), 30, "abcde…", {30, 12}},
            {oneLine("abcdefghij").truncationMode(TruncationMode::middle), 30, "abc…ij", {30, 12}},
            {caption("abcdefghij"), 25, "abcdefghij", {25, 24}},  // wraps without a limit
            {oneLine("abc"), 0, "…", {5, 12}},
@@ -43,19 +43,14 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
   }
 }
 
+// title2 (17 points) bold digits: 85 points wide at full size; 60 fit at scale 60/85.
 TEST(TextShrinking, FindsTheLargestSizeThatFitsAndKeepsTheFace) {
-  // title2 (17 points) bold digits: 85 points wide at full size; 60 fit at scale 60/85.
-  const PlacedNode root = run(Text("1234567890")
-                                  .font(Font::title2().bold().monospacedDigit())
-                                  .lineLimit(1)
-                                  .minimumScaleFactor(0.6),
-                              {60, 100});
-  ASSERT_TRUE(root.text);
+  const View digits = Text("1234567890").font(Font::title2().bold().monospacedDigit());
+  const PlacedNode root = run(digits.lineLimit(1).minimumScaleFactor(0.6), {60, 100});
   EXPECT_EQ(root.text->displayedText, "1234567890");
   EXPECT_LE(root.frame.width, 60);
   EXPECT_NEAR(root.text->spec.pointSize, 17 * 60.0 / 85.0, 17 * 0.006);
-  EXPECT_TRUE(root.text->spec.font.isBold);
-  EXPECT_TRUE(root.text->spec.font.hasMonospacedDigits);
+  EXPECT_TRUE(root.text->spec.font.isBold && root.text->spec.font.hasMonospacedDigits);
 }
 
 // Settings reach the texts below them and the innermost value of each wins, also one that
@@ -80,39 +75,41 @@ TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
               .kerning(0.4)
               .lineLimit(2),
           {400, 400});
-  struct Expected {
-    double pointSize, kerning;
-    StyleName style;
-    std::optional<int> lineLimit;
-  };
-  const Expected expected[] = {{22, 0.4, StyleName::red, 2},
-                               {10, 0.5, StyleName::red, 2},
-                               {10, 0.5, StyleName::blue, 2},
-                               {10, 0.5, StyleName::green, 2},
-                               {10, 0.4, StyleName::blue, std::nullopt}};
-  for (std::size_t i = 0; i < std::size(expected); ++i) {
-    SCOPED_TRACE(i);
-    const PlacedText& text = *at(root, {i}).text;
-    EXPECT_DOUBLE_EQ(text.spec.pointSize, expected[i].pointSize);
-    EXPECT_DOUBLE_EQ(text.spec.kerning, expected[i].kerning);
-    EXPECT_EQ(text.color.style, expected[i].style);
-    EXPECT_EQ(text.spec.lineLimit, expected[i].lineLimit);
+  // The point size, kerning, colour and line limit each text ends with.
+  using Settings = std::tuple<double, double, StyleName, std::optional<int>>;
+  std::vector<Settings> settings;
+  for (const PlacedNode& child : root.children) {
+    const PlacedText& text = *child.text;
+    settings.emplace_back(text.spec.pointSize, text.spec.kerning, text.color.style,
+                          text.spec.lineLimit);
   }
+  EXPECT_EQ(settings, (std::vector<Settings>{{22, 0.4, StyleName::red, 2},
+                                             {10, 0.5, StyleName::red, 2},
+                                             {10, 0.5, StyleName::blue, 2},
+                                             {10, 0.5, StyleName::green, 2},
+                                             {10, 0.4, StyleName::blue, std::nullopt}}));
   EXPECT_EQ(at(root, {2}).text->color.rgba, resolve(StyleName::blue, Appearance::light));
   EXPECT_DOUBLE_EQ(at(root, {0}).frame.width, 11.4);  // kerning widens every character
 }
 
+// Bad values from the host fall back. Without a catalogue, a localised text shows its key
+// with the arguments in place.
 TEST(TextEnvironment, BadValuesFromTheHostFallBack) {
   Environment env;
   env.minimumScaleFactor = std::numeric_limits<double>::quiet_NaN();
   env.kerning = infinity;
   env.lineLimit = 0;
   env.displayScale = std::numeric_limits<double>::quiet_NaN();
-  const PlacedNode root = run(caption("abcdefghij"), {30, 100}, env);
+  env.textDomain = "halyard-ui-test-no-such-domain";
+  const PlacedNode root =
+      run(LocalizedText("%@ghij", {"abcdef"}).font(Font::caption2()), {30, 100}, env);
+  EXPECT_EQ(root.text->spec.text, "abcdefghij");
   EXPECT_DOUBLE_EQ(root.text->spec.pointSize, 10);
   EXPECT_DOUBLE_EQ(root.text->spec.kerning, 0);
   EXPECT_FALSE(root.text->spec.lineLimit);
   EXPECT_EQ(root.frame, (Rect{0, 38, 30, 24}));  // two lines, centred in 100
+  EXPECT_EQ(localizedString("", ""), "");
+  EXPECT_EQ(localizedString("", "Sin backups programados"), "Sin backups programados");
 }
 
 TEST(LocalizedText, FormatsPlaceholders) {
@@ -134,16 +131,6 @@ TEST(LocalizedText, FormatsPlaceholders) {
        }) {
     EXPECT_EQ(formatLocalized(c.format, c.arguments), c.expected) << c.format;
   }
-}
-
-TEST(LocalizedText, WithoutCatalogShowsTheKeyWithItsArguments) {
-  Environment env;
-  env.textDomain = "halyard-ui-test-no-such-domain";
-  const PlacedNode root = run(
-      LocalizedText("Próx. %@ · %@", {"Diario", "NAS"}).font(Font::caption2()), {500, 100}, env);
-  EXPECT_EQ(root.text->spec.text, "Próx. Diario · NAS");
-  EXPECT_EQ(localizedString("", ""), "");
-  EXPECT_EQ(localizedString("", "Sin backups programados"), "Sin backups programados");
 }
 
 }  // namespace
