@@ -121,7 +121,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
   if (!installed({"sway", "swaybg", "grim", "foot", "swaymsg"})) return;
   if (!commandOutput(kUnprivileged + "true"))
     GTEST_SKIP() << "this kernel makes no user namespaces, and sway refuses to run as root";
-  SwayServer sway(dir.path().string(), "ff00ff");
+  SwayServer sway(dir.path().string());
   ASSERT_TRUE(sway.ready()) << sway.why();
   shoot = [&] { return sway.screenshot(); };
 
@@ -131,7 +131,8 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
   const int y = 24 + kMediumHeight / 2;
   ASSERT_TRUE(shows(
       [&](const Screenshot& s) {
-        return s.at(x, y) != 0xFF00FF && s.at(x, 24 + kMediumHeight + 4) == 0xFF00FF;
+        return s.at(x, y) != SwayServer::kWallpaper &&
+               s.at(x, 24 + kMediumHeight + 4) == SwayServer::kWallpaper;
       },
       20s))
       << "the widget is not drawn over the wallpaper\n"
@@ -153,7 +154,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
 TEST_F(DesktopWindow, UnderOpenbox) {
   if (!installed({"Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"}) || !startX())
     return;
-  X11WindowManager openbox({"openbox", "--sm-disable"}, display, dir.path().string());
+  OpenboxServer openbox(display, dir.path().string());
   ASSERT_TRUE(openbox.ready()) << openbox.why();
   const Env env = xEnv();
   const std::string x = shellEnv(env);
@@ -308,8 +309,11 @@ TEST_F(DesktopWindow, OnABareXServer) {
     })) << "the corner is not transparent";
   }
   // The compositor is gone: square and opaque again.
-  EXPECT_TRUE(
-      shows([&](const Screenshot& s) { return s.at(window->x, window->y) == squareCorner; }));
+  EXPECT_TRUE(windowUntil(
+      [&](const WindowGeometry& now) {
+        return shows([&](const Screenshot& s) { return s.at(now.x, now.y) == squareCorner; }, 0s);
+      },
+      10s));
   widget.end();
 
   // Started again without --family, it comes back as it was; the right button's menu reads

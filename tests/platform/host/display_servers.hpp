@@ -197,14 +197,16 @@ class XvfbServer : public DisplayServer {
   }
 };
 
-// sway, headless on a 1024 × 768 output, as an unprivileged user, with a one-colour
-// wallpaper drawn by swaybg (the config's `output * bg` line) before anything else is started.
+// sway, headless on a 1024 × 768 output, as an unprivileged user, with a magenta wallpaper
+// drawn by swaybg (the config's `output * bg` line) before anything else is started.
 class SwayServer : public DisplayServer {
  public:
-  SwayServer(const std::string& folder, const std::string& wallpaper /* rrggbb */)
+  static constexpr std::uint32_t kWallpaper = 0xFF00FF;
+
+  explicit SwayServer(const std::string& folder)
       : DisplayServer(folder, "sway"), shotPath_(folder + "/sway-shot.ppm") {
     const std::string config = folder + "/sway.conf";
-    std::ofstream(config) << "output * bg #" << wallpaper << " solid_color\n"
+    std::ofstream(config) << "output * bg #ff00ff solid_color\n"
                           << "output * resolution 1024x768\ndefault_border none\n";
     start(unprivileged({"sway", "-c", config}), {{"WLR_BACKENDS", "headless"},
                                                  {"WLR_RENDERER", "pixman"},
@@ -218,10 +220,9 @@ class SwayServer : public DisplayServer {
     };
     if (!await(sockets, 15, "sway did not start")) return;
     // The wallpaper is drawn by a client of its own, a moment after the start.
-    const std::uint32_t colour = std::stoul(wallpaper, nullptr, 16);
     const auto wallpaperShown = [&] {
       const auto shot = screenshot();
-      return shot && shot->at(2, 2) == colour;
+      return shot && shot->at(2, 2) == kWallpaper;
     };
     await(wallpaperShown, 15, "sway showed no wallpaper");
   }
@@ -279,21 +280,20 @@ class WestonServer : public DisplayServer {
   }
 };
 
-// A window manager on X display `display`, ready once it keeps a stacking list (set once its
-// start-up is over: openbox drops windows mapped between claiming the screen and that).
-class X11WindowManager : public DisplayServer {
+// openbox on X display `display`, ready once it keeps a stacking list (set once its start-up
+// is over: it drops windows mapped between claiming the screen and that).
+class OpenboxServer : public DisplayServer {
  public:
-  X11WindowManager(const std::vector<std::string>& argv, const std::string& display,
-                   const std::string& folder)
-      : DisplayServer(folder, argv.front()) {
-    start(argv, {{"DISPLAY", display}});
+  OpenboxServer(const std::string& display, const std::string& folder)
+      : DisplayServer(folder, "openbox") {
+    start({"openbox", "--sm-disable"}, {{"DISPLAY", display}});
     await(
         [&] {
           const auto list =
               commandOutput("xprop -display " + display + " -root _NET_CLIENT_LIST_STACKING");
           return list && list->find("not found") == std::string::npos;
         },
-        15, argv.front() + " did not start");
+        15, "openbox did not start");
   }
 };
 
