@@ -32,12 +32,12 @@ bool installed(std::initializer_list<const char*> tools) {
 // A program started in a process group of its own, its output in FILES.out and FILES.err.
 struct Started : ChildProcess {
   Started(const std::vector<std::string>& argv, const Env& env, const std::string& name)
-      : ChildProcess(argv, env, name + ".out", name + ".err", std::nullopt, true), files(name) {}
+      : ChildProcess(argv, env, name + ".out", name + ".err", true), files(name) {}
   std::string out() const { return readFile(files + ".out"); }
   std::string err() const { return readFile(files + ".err"); }
-  // Ends it with `signal`, which it takes as a clean end.
-  void end(int signal = SIGTERM) {
-    this->signal(signal);
+  // Ends it as a user would: not killed, so that a coverage build counts what it ran.
+  void end() {
+    signal(SIGTERM);
     EXPECT_EQ(wait(10s), 0) << err();
   }
   std::string files;
@@ -63,27 +63,35 @@ class DesktopWindow : public ::testing::Test {
   Env widgetEnv(Env env) const {
     env["XDG_CONFIG_HOME"] = dir.file("config");
     env["NO_AT_BRIDGE"] = "1";
-    if (!env.contains("XDG_RUNTIME_DIR"))
-      env["XDG_RUNTIME_DIR"] = privateRuntimeDir(dir.file("run"));
     return env;
   }
 
   // A private X server, for the tests below that take `display`, `xEnv` and `window`.
   bool startX() {
-    xvfb_.emplace(dir.file("xvfb.log"));
-    display = xvfb_->display();
-    EXPECT_FALSE(display.empty()) << readFile(dir.file("xvfb.log"));
-    return !display.empty();
+    xvfb_.emplace(dir.path().string());
+    EXPECT_TRUE(xvfb_->ready()) << xvfb_->why();
+    if (xvfb_->ready()) display = xvfb_->clientEnv().at("DISPLAY");
+    return xvfb_->ready();
   }
-  Env xEnv() const {
-    return widgetEnv({{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", ""}});
+  Env xEnv() const { return widgetEnv(xvfb_->clientEnv()); }
+
+  // Whether the screen comes to show what `holds` asks within `timeout`; `shot` is the last
+  // screenshot taken, by `shoot` (of the private X server unless a test says otherwise).
+  bool shows(const std::function<bool(const Screenshot&)>& holds,
+             std::chrono::milliseconds timeout = 10s) {
+    return eventually(
+        [&] {
+          shot = shoot();
+          return shot && holds(*shot);
+        },
+        timeout);
   }
-  std::optional<Screenshot> screenshot() const {
+  std::function<std::optional<Screenshot>()> shoot = [this]() -> std::optional<Screenshot> {
     const std::string path = dir.file("shot.ppm");
     if (!commandOutput("import -display " + display + " -window root -depth 8 " + path))
       return std::nullopt;
     return readPpm(path);
-  }
+  };
 
   // Whether the widget's window shows, and `until` holds for it, within `timeout`; `window` is
   // the last one found.
@@ -100,6 +108,7 @@ class DesktopWindow : public ::testing::Test {
   TempDir dir;
   std::string display;
   std::optional<WindowGeometry> window;
+  std::optional<Screenshot> shot;
 
  private:
   std::optional<XvfbServer> xvfb_;
@@ -110,20 +119,20 @@ class DesktopWindow : public ::testing::Test {
 // drew over the widget; on the bottom layer it stands above the wallpaper and below windows.
 TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
   if (!installed({"sway", "swaybg", "grim", "foot", "swaymsg"})) return;
-  if (!commandOutput(unprivilegedPrefix() + "true"))
+  if (!commandOutput(kUnprivileged + "true"))
     GTEST_SKIP() << "this kernel makes no user namespaces, and sway refuses to run as root";
-  SwayServer sway(dir.path().string(), "ff00ff");
+  SwayServer sway(dir.path().string());
   ASSERT_TRUE(sway.ready()) << sway.why();
+  shoot = [&] { return sway.screenshot(); };
 
   Started& widget = start("widget", unprivileged(runWindow()), widgetEnv(sway.clientEnv()));
   // The top-right corner, 24 points in from each edge of the 1024 × 768 output.
   const int x = 1024 - 24 - kMediumWidth / 2;
   const int y = 24 + kMediumHeight / 2;
-  ASSERT_TRUE(eventually(
-      [&] {
-        const auto shot = sway.screenshot();
-        return shot && shot->at(x, y) != 0xFF00FF &&
-               shot->at(x, 24 + kMediumHeight + 4) == 0xFF00FF;
+  ASSERT_TRUE(shows(
+      [&](const Screenshot& s) {
+        return s.at(x, y) != SwayServer::kWallpaper &&
+               s.at(x, 24 + kMediumHeight + 4) == SwayServer::kWallpaper;
       },
       20s))
       << "the widget is not drawn over the wallpaper\n"
@@ -133,15 +142,10 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
   // the focus.
   Started& terminal =
       start("foot", unprivileged({"foot", "-o", "colors.background=00ff00"}), sway.clientEnv());
-  EXPECT_TRUE(eventually(
-      [&] {
-        const auto shot = sway.screenshot();
-        return shot && shot->at(x, y) == 0x00FF00;
-      },
-      20s))
+  EXPECT_TRUE(shows([&](const Screenshot& s) { return s.at(x, y) == 0x00FF00; }, 20s))
       << terminal.err();
-  EXPECT_TRUE(sway.message("'[app_id=foot con_id=__focused__] nop'"))
-      << sway.message("-t get_tree").value_or("");
+  EXPECT_TRUE(sway.client("swaymsg '[app_id=foot con_id=__focused__] nop'"))
+      << sway.client("swaymsg -t get_tree").value_or("");
   widget.end();
 }
 
@@ -150,7 +154,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
 TEST_F(DesktopWindow, UnderOpenbox) {
   if (!installed({"Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"}) || !startX())
     return;
-  X11WindowManager openbox({"openbox", "--sm-disable"}, display, dir.file("openbox.log"));
+  OpenboxServer openbox(display, dir.path().string());
   ASSERT_TRUE(openbox.ready()) << openbox.why();
   const Env env = xEnv();
   const std::string x = shellEnv(env);
@@ -164,12 +168,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   ASSERT_TRUE(windowUntil()) << first.err();
   const int centreX = window->x + window->width / 2;
   const int centreY = window->y + window->height / 2;
-  EXPECT_TRUE(eventually(
-      [&] {
-        const auto shot = screenshot();
-        return shot && shot->at(centreX, centreY) != 0x00FF00;
-      },
-      10s))
+  EXPECT_TRUE(shows([&](const Screenshot& s) { return s.at(centreX, centreY) != 0x00FF00; }))
       << "the widget is hidden behind the desktop window";
   ASSERT_TRUE(commandOutput(x + "xdotool mousemove " + std::to_string(centreX) + " " +
                             std::to_string(centreY) + " click 1"));
@@ -212,7 +211,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
                               "mousemove_relative -- -150 60 sleep 0.5 mouseup 1"));
   }
   ASSERT_TRUE(dragged()) << "from " << where(before) << " to " << where(window) << "\n"
-                         << third.err() << readFile(dir.file("openbox.log"));
+                         << third.err() << openbox.log();
   // Saved shortly after the drag ends, while the program runs on.
   const std::string statePath = dir.file("config/halyard-widget/window.ini");
   EXPECT_TRUE(windowUntil(
@@ -233,8 +232,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   };
   EXPECT_TRUE(windowUntil(atTheDrop))
       << "dropped at " << where(dropped) << "; came back at " << where(window);
-  // The session that started it going away ends it as cleanly as SIGTERM.
-  fourth.end(SIGHUP);
+  fourth.end();
 }
 
 // GNOME's compositor has no layer-shell: the window goes through XWayland, where the
@@ -289,37 +287,33 @@ TEST_F(DesktopWindow, OnABareXServer) {
   env["GTK_THEME"] = "Adwaita:dark";
   Started& widget = start("widget", runWindow({"--family", "large"}), env);
 
-  // The window once its visual has `depth` bits, and the screen then.
-  std::optional<Screenshot> shot;
-  const auto look = [&](int depth) {
+  // The window once its visual has `depth` bits.
+  const auto ofDepth = [&](int depth) {
     return windowUntil([&](const WindowGeometry& now) {
       const auto info = commandOutput("xwininfo -display " + display + " -id " + now.id);
-      return info && info->find("Depth: " + std::to_string(depth)) != npos &&
-             (shot = screenshot()).has_value();
+      return info && info->find("Depth: " + std::to_string(depth)) != npos;
     });
   };
-  ASSERT_TRUE(look(24)) << widget.err();
+  ASSERT_TRUE(ofDepth(24)) << widget.err();
   EXPECT_EQ(window->height, 382);
-  EXPECT_LT(shot->brightness(window->x, window->y, window->width, window->height), 90)
-      << "not the dark widget";
+  // Once drawn (a window not drawn yet is black), its corner is the square one.
+  ASSERT_TRUE(shows([&](const Screenshot& s) {
+    return s.at(window->x + window->width / 2, window->y + window->height / 2) != 0 &&
+           s.brightness(window->x, window->y, window->width, window->height) < 90;
+  })) << "not the dark widget";
   const std::uint32_t squareCorner = shot->at(window->x, window->y);
   {
     Started compositor({"xcompmgr"}, {{"DISPLAY", display}}, dir.file("xcompmgr"));
-    ASSERT_TRUE(look(32)) << "no window with alpha once composited\n" << widget.err();
-    EXPECT_TRUE(eventually(
-        [&] {
-          shot = screenshot();
-          return shot && shot->at(window->x, window->y) != squareCorner &&
-                 shot->at(window->x + window->width / 2, window->y + window->height / 2) != 0;
-        },
-        10s))
-        << "the corner is not transparent";
+    ASSERT_TRUE(ofDepth(32)) << "no window with alpha once composited\n" << widget.err();
+    EXPECT_TRUE(shows([&](const Screenshot& s) {
+      return s.at(window->x, window->y) != squareCorner &&
+             s.at(window->x + window->width / 2, window->y + window->height / 2) != 0;
+    })) << "the corner is not transparent";
   }
   // The compositor is gone: square and opaque again.
   EXPECT_TRUE(windowUntil(
       [&](const WindowGeometry& now) {
-        shot = screenshot();
-        return shot && shot->at(now.x, now.y) == squareCorner;
+        return shows([&](const Screenshot& s) { return s.at(now.x, now.y) == squareCorner; }, 0s);
       },
       10s));
   widget.end();
@@ -361,14 +355,11 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   // widget sees replaced).
   Started& buses = start("buses",
                          {"dbus-run-session", "--", "sh", "-c",
-                          "echo \"$DBUS_SESSION_BUS_ADDRESS\" > \"$0\" && exec "
-                          "/usr/libexec/at-spi-bus-launcher --launch-immediately",
-                          dir.file("bus")},
+                          "echo \"$DBUS_SESSION_BUS_ADDRESS\" && exec "
+                          "/usr/libexec/at-spi-bus-launcher --launch-immediately"},
                          {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", env["XDG_RUNTIME_DIR"]}});
-  ASSERT_TRUE(eventually([&] { return readFile(dir.file("bus")).find('\n') != npos; }, 10s))
-      << buses.err();
-  env["DBUS_SESSION_BUS_ADDRESS"] = readFile(dir.file("bus"));
-  env["DBUS_SESSION_BUS_ADDRESS"].pop_back();
+  ASSERT_TRUE(eventually([&] { return buses.out().find('\n') != npos; }, 10s)) << buses.err();
+  env["DBUS_SESSION_BUS_ADDRESS"] = buses.out().substr(0, buses.out().find('\n'));
 
   const std::string snapshot =
       dir.file("home/Library/Application Support/Halyard/widget-snapshot.json");

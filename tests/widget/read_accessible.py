@@ -1,12 +1,9 @@
 #!/usr/bin/python3
 """What a screen reader finds of a window over the accessibility bus (Debian's pyatspi).
 
-read_accessible.py tree NAME
-    the window named NAME as JSON: its extents and its children's role, name, text and
-    extents (screen coordinates); null while there is no such window
-read_accessible.py announcements SECONDS
-    prints "ready" once listening, then the name of the first notification that any
-    application shows (what a screen reader speaks at once); gives up after SECONDS
+`tree NAME`: the window named NAME as JSON (extents, and each child's role, name, text and
+extents, in screen coordinates), or null. `announcements SECONDS`: "ready" once listening,
+then the name of the first notification any application shows; gives up after SECONDS.
 """
 import json
 import sys

@@ -1,10 +1,8 @@
 #pragma once
 // Child processes for tests of long-running commands: started with extra environment
 // variables and their output in files, waited for with a bound, killed when the test ends.
-// Also a private X server (Xvfb) for tests of windows.
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -36,12 +34,11 @@ inline bool eventually(const std::function<bool()>& condition, std::chrono::mill
 class ChildProcess {
  public:
   // Starts `argv` with the environment plus `env` (an empty value removes a variable), its
-  // standard output and error into the named files, standard input from /dev/null, and
-  // `inheritFd` as its descriptor 3. With `ownGroup` it leads a process group of its own,
-  // which is killed whole when this ends (servers leave helpers behind).
+  // standard output and error into the named files, standard input from /dev/null. With
+  // `ownGroup` it leads a process group of its own, which is killed whole when this ends
+  // (servers leave helpers behind).
   ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-               const std::string& outPath, const std::string& errPath,
-               std::optional<int> inheritFd = std::nullopt, bool ownGroup = false)
+               const std::string& outPath, const std::string& errPath, bool ownGroup = false)
       : ownGroup_(ownGroup) {
     std::vector<std::string> envText;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -65,7 +62,6 @@ class ChildProcess {
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    if (inheritFd) posix_spawn_file_actions_adddup2(&actions, *inheritFd, 3);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     if (ownGroup) {
@@ -134,50 +130,5 @@ inline std::optional<std::string> commandOutput(const std::string& command, int 
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
   return out;
 }
-
-// A private X server on a display number of its own choosing; `display()` is empty when it
-// could not be started (no Xvfb on this machine). It never resets (by default an X server
-// starts afresh whenever its last client leaves, refusing clients meanwhile).
-class XvfbServer {
- public:
-  explicit XvfbServer(const std::string& logPath) {
-    if (::access("/usr/bin/Xvfb", X_OK) != 0) return;
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    server_.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0",
-                                             "1024x768x24", "-nolisten", "tcp", "-noreset"},
-                    std::map<std::string, std::string>{}, "/dev/null", logPath, fds[1]);
-    ::close(fds[1]);
-    // Xvfb writes its display number and a newline to the descriptor once it accepts clients.
-    std::string number;
-    char buffer[16];
-    ssize_t got = 0;
-    pollfd poller{fds[0], POLLIN, 0};
-    while (number.find('\n') == std::string::npos && ::poll(&poller, 1, 15000) > 0 &&
-           (got = ::read(fds[0], buffer, sizeof buffer)) > 0)
-      number.append(buffer, static_cast<std::size_t>(got));
-    ::close(fds[0]);
-    if (number.find('\n') == std::string::npos) return;
-    number.resize(number.find('\n'));
-    // Ready once it answers a client.
-    if (eventually(
-            [&] {
-              return commandOutput("xprop -display :" + number + " -root -len 0", 5).has_value();
-            },
-            std::chrono::seconds(10)))
-      display_ = ":" + number;
-  }
-
-  ~XvfbServer() {
-    if (server_) server_->signal(SIGTERM);
-    if (server_ && !server_->wait(std::chrono::seconds(5))) server_->signal(SIGKILL);
-  }
-
-  const std::string& display() const { return display_; }
-
- private:
-  std::optional<ChildProcess> server_;
-  std::string display_;
-};
 
 }  // namespace halyard::testing

@@ -2,7 +2,7 @@
 // Real display servers for tests of the desktop window, each started in a process group of
 // its own (killed whole when the test ends, passed or not), with a private runtime folder so
 // that parallel runs never meet: sway and Weston headless, mutter headless with XWayland, and
-// a window manager on an X server. Also screenshots (PPM) and the X window tree.
+// a private X server and a window manager on it. Also screenshots (PPM) and the X window tree.
 
 #include <sys/stat.h>
 
@@ -98,13 +98,6 @@ inline std::optional<WindowGeometry> findWindow(const std::string& display,
   return std::nullopt;
 }
 
-// A folder for a server's sockets that only its user may enter, as XDG_RUNTIME_DIR must be.
-inline std::string privateRuntimeDir(const std::string& path) {
-  std::filesystem::create_directories(path);
-  ::chmod(path.c_str(), 0700);
-  return path;
-}
-
 // The first name in `folder` that starts with `prefix` and is not a lock file.
 inline std::string findEntry(const std::string& folder, const std::string& prefix) {
   std::error_code ignored;
@@ -115,21 +108,22 @@ inline std::string findEntry(const std::string& folder, const std::string& prefi
   return "";
 }
 
+// Whether the X server that `env` names answers a client.
+inline bool answersX(const Env& env) {
+  return commandOutput(shellEnv(env) + "xprop -root -len 0", 5).has_value();
+}
+
 // Programs run as user 1000 of a user namespace of their own: sway refuses to run as root.
 // Every client of such a server runs this way too, with the server's runtime folder.
+inline const std::string kUnprivileged = "unshare --user --map-user=1000 --map-group=1000 ";
 inline std::vector<std::string> unprivileged(std::vector<std::string> argv) {
   argv.insert(argv.begin(), {"unshare", "--user", "--map-user=1000", "--map-group=1000"});
   return argv;
 }
 
-inline std::string unprivilegedPrefix() {
-  std::string prefix;
-  for (const auto& word : unprivileged({}))
-    prefix += word + " ";
-  return prefix;
-}
-
-// A display server: its process group, its log, and the environment its clients need.
+// A display server named `name`: its process group, its log FOLDER/NAME.log, a runtime folder
+// FOLDER/NAME-run that only its user may enter (as XDG_RUNTIME_DIR must be), and the
+// environment its clients need.
 class DisplayServer {
  public:
   const std::string& why() const { return why_; }
@@ -138,9 +132,17 @@ class DisplayServer {
   std::string log() const { return readFile(logPath_); }
 
  protected:
-  void start(const std::vector<std::string>& argv, const Env& env, const std::string& logPath) {
-    logPath_ = logPath;
-    server_.emplace(argv, env, "/dev/null", logPath_, std::nullopt, true);
+  DisplayServer(const std::string& folder, const std::string& name)
+      : runtime_(folder + "/" + name + "-run"), logPath_(folder + "/" + name + ".log") {
+    std::filesystem::create_directories(runtime_);
+    ::chmod(runtime_.c_str(), 0700);
+  }
+
+  // Starts the server in its runtime folder and in no display but those `env` names.
+  void start(const std::vector<std::string>& argv, Env env = {},
+             const std::string& outPath = "/dev/null") {
+    env.insert({{"XDG_RUNTIME_DIR", runtime_}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}});
+    server_.emplace(argv, env, outPath, logPath_, true);
   }
 
   // Whether `condition` comes to hold within `seconds` while the server runs; if not, why()
@@ -154,62 +156,84 @@ class DisplayServer {
     return held;
   }
 
+  // Clients reach the server through `env`, in its runtime folder, and no other display.
+  void serve(Env env) {
+    env.insert({{"XDG_RUNTIME_DIR", runtime_},
+                {"WAYLAND_DISPLAY", ""},
+                {"DISPLAY", ""},
+                {"GDK_BACKEND", ""}});
+    env_ = env;
+  }
+
+  const std::string runtime_;
+  const std::string logPath_;
   std::optional<ChildProcess> server_;
-  std::string logPath_;
   std::string why_ = "not started";
   Env env_;
 };
 
-// sway, headless on a 1024 × 768 output, as an unprivileged user, with a one-colour
-// wallpaper drawn by swaybg (the config's `output * bg` line) before anything else is started.
+// A private X server on a display number of its own choosing. It never resets (by default an
+// X server starts afresh whenever its last client leaves, refusing clients meanwhile).
+class XvfbServer : public DisplayServer {
+ public:
+  explicit XvfbServer(const std::string& folder) : DisplayServer(folder, "xvfb") {
+    // Xvfb writes its display number and a newline once it accepts clients.
+    const std::string numberPath = folder + "/xvfb.display";
+    start(
+        {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+        {}, numberPath);
+    const auto answers = [&] {
+      const std::string number = readFile(numberPath);
+      if (!number.ends_with('\n')) return false;
+      serve({{"DISPLAY", ":" + number.substr(0, number.size() - 1)}});
+      return answersX(env_);
+    };
+    await(answers, 25, "Xvfb did not start");
+  }
+
+  ~XvfbServer() {
+    server_->signal(SIGTERM);
+    server_->wait(std::chrono::seconds(5));
+  }
+};
+
+// sway, headless on a 1024 × 768 output, as an unprivileged user, with a magenta wallpaper
+// drawn by swaybg (the config's `output * bg` line) before anything else is started.
 class SwayServer : public DisplayServer {
  public:
-  SwayServer(const std::string& folder, const std::string& wallpaper /* rrggbb */) {
-    const std::string runtime = privateRuntimeDir(folder + "/sway-run");
+  static constexpr std::uint32_t kWallpaper = 0xFF00FF;
+
+  explicit SwayServer(const std::string& folder)
+      : DisplayServer(folder, "sway"), shotPath_(folder + "/sway-shot.ppm") {
     const std::string config = folder + "/sway.conf";
-    std::ofstream(config) << "output * bg #" << wallpaper << " solid_color\n"
+    std::ofstream(config) << "output * bg #ff00ff solid_color\n"
                           << "output * resolution 1024x768\ndefault_border none\n";
-    start(unprivileged({"sway", "-c", config}),
-          {{"WLR_BACKENDS", "headless"},
-           {"WLR_RENDERER", "pixman"},
-           {"WLR_LIBINPUT_NO_DEVICES", "1"},
-           {"XDG_RUNTIME_DIR", runtime},
-           {"WAYLAND_DISPLAY", ""},
-           {"DISPLAY", ""},
-           {"SWAYSOCK", ""}},
-          folder + "/sway.log");
-    std::string socket;
-    std::string ipc;
+    start(unprivileged({"sway", "-c", config}), {{"WLR_BACKENDS", "headless"},
+                                                 {"WLR_RENDERER", "pixman"},
+                                                 {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                                                 {"SWAYSOCK", ""}});
     const auto sockets = [&] {
-      socket = findEntry(runtime, "wayland-");
-      ipc = findEntry(runtime, "sway-ipc.");
+      const std::string socket = findEntry(runtime_, "wayland-");
+      const std::string ipc = findEntry(runtime_, "sway-ipc.");
+      serve({{"WAYLAND_DISPLAY", socket}, {"SWAYSOCK", runtime_ + "/" + ipc}});
       return !socket.empty() && !ipc.empty();
     };
     if (!await(sockets, 15, "sway did not start")) return;
-    env_ = {{"XDG_RUNTIME_DIR", runtime},
-            {"WAYLAND_DISPLAY", socket},
-            {"SWAYSOCK", runtime + "/" + ipc},
-            {"DISPLAY", ""},
-            {"GDK_BACKEND", ""}};
-    shotPath_ = folder + "/sway-shot.ppm";
     // The wallpaper is drawn by a client of its own, a moment after the start.
-    const std::uint32_t colour = std::stoul(wallpaper, nullptr, 16);
     const auto wallpaperShown = [&] {
       const auto shot = screenshot();
-      return shot && shot->at(2, 2) == colour;
+      return shot && shot->at(2, 2) == kWallpaper;
     };
     await(wallpaperShown, 15, "sway showed no wallpaper");
   }
 
-  std::optional<Screenshot> screenshot() const {
-    if (!commandOutput(shellEnv(env_) + unprivilegedPrefix() + "grim -t ppm " + shotPath_))
-      return std::nullopt;
-    return readPpm(shotPath_);
+  // The output of a shell command run as a client of this server.
+  std::optional<std::string> client(const std::string& command) const {
+    return commandOutput(shellEnv(env_) + kUnprivileged + command);
   }
 
-  // swaymsg's answer (JSON) to `arguments`.
-  std::optional<std::string> message(const std::string& arguments) const {
-    return commandOutput(shellEnv(env_) + unprivilegedPrefix() + "swaymsg " + arguments);
+  std::optional<Screenshot> screenshot() const {
+    return client("grim -t ppm " + shotPath_) ? readPpm(shotPath_) : std::nullopt;
   }
 
  private:
@@ -221,73 +245,55 @@ class SwayServer : public DisplayServer {
 // reach the X server through its abstract socket.
 class MutterServer : public DisplayServer {
  public:
-  explicit MutterServer(const std::string& folder) {
-    const std::string runtime = privateRuntimeDir(folder + "/mutter-run");
+  explicit MutterServer(const std::string& folder) : DisplayServer(folder, "mutter") {
     const std::string wayland = "mutter-" + std::to_string(::getpid());
     start({"unshare", "--mount", "--propagation", "private", "sh", "-c",
            "mount -t tmpfs -o mode=1777 none /tmp/.X11-unix && exec dbus-run-session -- mutter "
            "--headless --wayland --virtual-monitor 1280x800 --wayland-display=" +
                wayland},
-          {{"XDG_RUNTIME_DIR", runtime},
-           {"WAYLAND_DISPLAY", ""},
-           {"DISPLAY", ""},
-           {"DBUS_SESSION_BUS_ADDRESS", ""}},
-          folder + "/mutter.log");
+          {{"DBUS_SESSION_BUS_ADDRESS", ""}});
     // mutter says which X display it chose once XWayland is up.
     constexpr std::string_view kSays = "Using public X11 display ";
-    std::string display;
-    std::string authority;
     const auto xwayland = [&] {
       const std::string text = log();
-      if (const auto at = text.find(kSays); at != std::string::npos)
-        display = text.substr(at + kSays.size(), text.find(',', at) - at - kSays.size());
-      authority = findEntry(runtime, ".mutter-Xwaylandauth.");
-      return !display.empty() && !authority.empty();
+      const auto at = text.find(kSays);
+      const std::string authority = findEntry(runtime_, ".mutter-Xwaylandauth.");
+      if (at == std::string::npos || authority.empty()) return false;
+      serve({{"WAYLAND_DISPLAY", wayland},
+             {"DISPLAY", text.substr(at + kSays.size(), text.find(',', at) - at - kSays.size())},
+             {"XAUTHORITY", runtime_ + "/" + authority}});
+      return true;
     };
-    if (!await(xwayland, 30, "mutter did not start XWayland")) return;
-    env_ = {{"XDG_RUNTIME_DIR", runtime},
-            {"WAYLAND_DISPLAY", wayland},
-            {"DISPLAY", display},
-            {"XAUTHORITY", runtime + "/" + authority},
-            {"GDK_BACKEND", ""}};
-    await([&] { return commandOutput(shellEnv(env_) + "xprop -root -len 0").has_value(); }, 15,
-          "mutter's X server does not answer");
+    if (await(xwayland, 30, "mutter did not start XWayland"))
+      await([&] { return answersX(env_); }, 15, "mutter's X server does not answer");
   }
 };
 
 // Weston, headless: no input device at all, so no keyboard.
 class WestonServer : public DisplayServer {
  public:
-  explicit WestonServer(const std::string& folder) {
-    const std::string runtime = privateRuntimeDir(folder + "/weston-run");
-    start({"weston", "--backend=headless-backend.so", "--socket=weston-test", "--idle-time=0"},
-          {{"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}},
-          folder + "/weston.log");
-    if (!await([&] { return std::filesystem::exists(runtime + "/weston-test"); }, 15,
-               "weston did not start"))
-      return;
-    env_ = {{"XDG_RUNTIME_DIR", runtime},
-            {"WAYLAND_DISPLAY", "weston-test"},
-            {"DISPLAY", ""},
-            {"GDK_BACKEND", ""}};
+  explicit WestonServer(const std::string& folder) : DisplayServer(folder, "weston") {
+    start({"weston", "--backend=headless-backend.so", "--socket=weston-test", "--idle-time=0"});
+    if (await([&] { return std::filesystem::exists(runtime_ + "/weston-test"); }, 15,
+              "weston did not start"))
+      serve({{"WAYLAND_DISPLAY", "weston-test"}});
   }
 };
 
-// A window manager on X display `display`, ready once it keeps a stacking list (set once its
-// start-up is over: openbox drops windows mapped between claiming the screen and that).
-class X11WindowManager : public DisplayServer {
+// openbox on X display `display`, ready once it keeps a stacking list (set once its start-up
+// is over: it drops windows mapped between claiming the screen and that).
+class OpenboxServer : public DisplayServer {
  public:
-  X11WindowManager(const std::vector<std::string>& argv, const std::string& display,
-                   const std::string& logPath) {
-    env_ = {{"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}};
-    start(argv, env_, logPath);
+  OpenboxServer(const std::string& display, const std::string& folder)
+      : DisplayServer(folder, "openbox") {
+    start({"openbox", "--sm-disable"}, {{"DISPLAY", display}});
     await(
         [&] {
           const auto list =
               commandOutput("xprop -display " + display + " -root _NET_CLIENT_LIST_STACKING");
           return list && list->find("not found") == std::string::npos;
         },
-        15, argv.front() + " did not start");
+        15, "openbox did not start");
   }
 };
 
