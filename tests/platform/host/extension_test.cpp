@@ -3,9 +3,7 @@
 // the host trusts no answer: stand-in extensions that answer too deep, too much, forever,
 // slowly, or through a grandchild that holds the pipe, give the placeholder (or their
 // answer) promptly.
-#include <glib.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <csignal>

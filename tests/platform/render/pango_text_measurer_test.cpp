@@ -30,7 +30,7 @@ TextMeasurement measure(const TextSpec& s, std::optional<double> maxWidth = {}) 
 double width(const TextSpec& s) {
   return measure(s).size.width;
 }
-// Sizes in absolute points, wider for bold, equal-width digits and kerning.
+
 TEST(PangoTextMeasurerTest, SizesAreAbsolutePointsAndFollowWeightDigitsAndKerning) {
   // A 13 pt line is a little over 13 points tall; at 96 dpi it would be a third more.
   const TextMeasurement m = measure(styled("Hola"));

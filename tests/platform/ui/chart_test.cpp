@@ -1,4 +1,3 @@
-// Sector angles and chart placement.
 #include <gtest/gtest.h>
 
 #include <limits>
