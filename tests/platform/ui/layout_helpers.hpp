@@ -66,12 +66,10 @@ inline void expectFrames(const LayoutCase& c) {
     SCOPED_TRACE(c.name + " " + ::testing::PrintToString(e.path));
     const PlacedNode& node = at(root, e.path);
     EXPECT_EQ(node.kind, e.kind);
-    const Rect a{node.frame.x - root.frame.x, node.frame.y - root.frame.y, node.frame.width,
-                 node.frame.height};
-    const Rect& b = e.frame;
-    EXPECT_TRUE(std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 &&
-                std::abs(a.width - b.width) < 1e-6 && std::abs(a.height - b.height) < 1e-6)
-        << ::testing::PrintToString(a) << " != " << ::testing::PrintToString(b);
+    EXPECT_NEAR(node.frame.x - root.frame.x, e.frame.x, 1e-6);
+    EXPECT_NEAR(node.frame.y - root.frame.y, e.frame.y, 1e-6);
+    EXPECT_NEAR(node.frame.width, e.frame.width, 1e-6);
+    EXPECT_NEAR(node.frame.height, e.frame.height, 1e-6);
   }
 }
 
