@@ -174,8 +174,6 @@ TEST(SnapshotModel, PlaceholderIsCreatedOnceUnderThreads) {
     EXPECT_EQ(s, seen.front());
 }
 
-// ---- Dates ----------------------------------------------------------------------------------
-
 Date utc(int y, unsigned m, unsigned d, int h = 0, int mi = 0, int s = 0, int us = 0) {
   return Date{sys_days{year{y} / month{m} / day{d}} + hours{h} + minutes{mi} + seconds{s} +
               microseconds{us}};

@@ -203,8 +203,7 @@ TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
   for (auto& texts : seen) {
     threads.emplace_back([&snapshot, &texts] {
       const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
-      texts =
-          testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, kEntryDate, &measurer));
+      texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
     });
   }
   for (auto& thread : threads)
