@@ -121,7 +121,6 @@ TEST(SnapshotDecoding, MembersTakeTheirTypeAndRange) {
       EXPECT_EQ(encodeSnapshot(result.snapshot())[json::json_pointer(pointer)].dump(), raw);
     }
   }
-  // The message names the path, what was expected and what was found.
   EXPECT_EQ(decodeSnapshot(withMember("/byProvider/1/bytes", "12.5")).error().message(),
             "byProvider[1].bytes: expected a signed 64-bit integer, found the number 12.5");
   EXPECT_EQ(decodeSnapshot("[]").error().message(), "document: expected an object, found an array");

@@ -49,7 +49,7 @@ TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   }
 
   // Without providers or repositories: the empty state under the providers' title, no
-  // repository block. (The medium one: the header and footer tests.)
+  // repository block.
   const auto empty = layoutEntry(WidgetSnapshot::placeholder(), WidgetFamily::systemLarge);
   EXPECT_TRUE(contains(texts(empty), "Abre Halyard para generar estadísticas"));
   EXPECT_TRUE(contains(texts(empty), "POR PROVEEDOR"));
