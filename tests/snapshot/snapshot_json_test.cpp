@@ -121,7 +121,6 @@ TEST(SnapshotDecoding, MembersTakeTheirTypeAndRange) {
       EXPECT_EQ(encodeSnapshot(result.snapshot())[json::json_pointer(pointer)].dump(), raw);
     }
   }
-  // The message names the path, what was expected and what was found.
   EXPECT_EQ(decodeSnapshot(withMember("/byProvider/1/bytes", "12.5")).error().message(),
             "byProvider[1].bytes: expected a signed 64-bit integer, found the number 12.5");
   EXPECT_EQ(decodeSnapshot("[]").error().message(), "document: expected an object, found an array");
@@ -173,8 +172,6 @@ TEST(SnapshotModel, PlaceholderIsCreatedOnceUnderThreads) {
   for (const auto& s : seen)
     EXPECT_EQ(s, seen.front());
 }
-
-// ---- Dates ----------------------------------------------------------------------------------
 
 Date utc(int y, unsigned m, unsigned d, int h = 0, int mi = 0, int s = 0, int us = 0) {
   return Date{sys_days{year{y} / month{m} / day{d}} + hours{h} + minutes{mi} + seconds{s} +

@@ -49,7 +49,7 @@ TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   }
 
   // Without providers or repositories: the empty state under the providers' title, no
-  // repository block. (The medium one: the header and footer tests.)
+  // repository block.
   const auto empty = layoutEntry(WidgetSnapshot::placeholder(), WidgetFamily::systemLarge);
   EXPECT_TRUE(contains(texts(empty), "Abre Halyard para generar estadísticas"));
   EXPECT_TRUE(contains(texts(empty), "POR PROVEEDOR"));
@@ -203,8 +203,7 @@ TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
   for (auto& texts : seen) {
     threads.emplace_back([&snapshot, &texts] {
       const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
-      texts =
-          testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, kEntryDate, &measurer));
+      texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
     });
   }
   for (auto& thread : threads)

@@ -1,6 +1,5 @@
-// What a user sees with the real measurer: long names, long lists and long numbers in both
-// families, at scales 1 and 2. CTest runs the WidgetFits cases a second time in an English
-// locale, whose grouped numbers ("1,000 bytes") are wider than the Spanish ones.
+// What a user sees with the real measurer: long names, lists and numbers in both families, at
+// scales 1 and 2 (CTest runs WidgetFits again in an English locale: wider grouped numbers).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -32,11 +31,11 @@ TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
     return node ? node->text->displayedText : "(missing) " + text;
   };
   const std::string footer = "Próx. " + s.nextBackup->repoName + " · " + s.nextBackup->scheduleName;
-  const auto medium = layoutEntry(s, WidgetFamily::systemMedium, kEntryDate, &measurer());
+  const auto medium = layoutEntry(s, WidgetFamily::systemMedium, &measurer());
   EXPECT_THAT(shown(medium, s.byProvider[0].label), MatchesRegex("Disco.*…"));
   EXPECT_LE(textNode(medium, s.byProvider[0].label)->frame.width, 62.5);
   EXPECT_THAT(shown(medium, footer), MatchesRegex("Próx\\. copia.*…"));
-  const auto large = layoutEntry(s, WidgetFamily::systemLarge, kEntryDate, &measurer());
+  const auto large = layoutEntry(s, WidgetFamily::systemLarge, &measurer());
   EXPECT_THAT(shown(large, s.topRepos[0].name), MatchesRegex("copia.*….*2026"));
 }
 
@@ -77,7 +76,7 @@ bool expectLeadingRows(const std::vector<Row>& rows, std::string Row::*name,
 }
 
 void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scale) {
-  const auto tree = layoutEntry(snapshot, family, kEntryDate, &measurer(), scale);
+  const auto tree = layoutEntry(snapshot, family, &measurer(), scale);
   const auto size = host::familySize(family);
   const ui::Rect content{16, 16, size.width - 32, size.height - 32};
 
@@ -191,8 +190,7 @@ TEST(WidgetFits, EverySnapshotInBothFamiliesAtBothScales) {
 // (That they give up their last rows, and whole sections, is what the fitting cases see.)
 TEST(WidgetFits, LongListsCostOnlyTheRowsShown) {
   const std::uint64_t before = ui::forEachRowsMade();
-  const auto huge =
-      layoutEntry(withLists(3, 100000), WidgetFamily::systemLarge, kEntryDate, &measurer());
+  const auto huge = layoutEntry(withLists(3, 100000), WidgetFamily::systemLarge, &measurer());
   EXPECT_LE(ui::forEachRowsMade() - before, 40u);
   EXPECT_NE(textNode(huge, "repositorio 0"), nullptr);
 }

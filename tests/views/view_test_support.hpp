@@ -1,6 +1,5 @@
 #pragma once
-// Lays the entry view out as the host does (fake measurer unless told otherwise) and finds
-// nodes in the placed tree.
+// Lays the entry view out as the host does and finds nodes in the placed tree.
 
 #include <algorithm>
 #include <functional>
@@ -23,20 +22,19 @@ inline WidgetSnapshot example(const std::string& name = "full.json") {
 }
 
 inline ui::PlacedNode layoutEntry(const WidgetSnapshot& snapshot, ui::WidgetFamily family,
-                                  Date date = kEntryDate,
                                   const ui::TextMeasurer* measurer = nullptr, double scale = 2) {
   static const ui::testing::FakeMeasurer fake;
   host::WidgetRenderSettings settings;
   settings.family = family;
   settings.scale = scale;
   settings.textDomain = HalyardWidgetEntryView::kTextDomain;
-  return host::layoutWidget(HalyardWidgetEntryView(HalyardWidgetEntry{date, snapshot})
+  return host::layoutWidget(HalyardWidgetEntryView(HalyardWidgetEntry{kEntryDate, snapshot})
                                 .body()
                                 .containerBackground(ui::StyleName::tertiaryFill),
                             settings, measurer ? *measurer : fake);
 }
 
-// Every node below `root` (itself included) for which `match` holds, in drawing order.
+// Every node of `root`'s tree for which `match` holds, in drawing order.
 inline std::vector<const ui::PlacedNode*> findAll(
     const ui::PlacedNode& root, const std::function<bool(const ui::PlacedNode&)>& match) {
   std::vector<const ui::PlacedNode*> found;

@@ -1,7 +1,6 @@
-// Whatever lies at the snapshot path, the program comes back promptly: with the file's data
-// when it decodes, with the placeholder otherwise. Each case runs the real program in a
-// private mount namespace whose home directory is a fresh temporary one, so that the user's
-// own files are never touched.
+// Whatever lies at the snapshot path, the program comes back promptly with the file's data or
+// the placeholder. It runs in a private mount namespace over a fresh home directory, so that
+// the user's own files are never touched.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -68,15 +67,11 @@ class HostileFiles : public ::testing::Test {
   const std::string path = home.file("Library/Application Support/Halyard/widget-snapshot.json");
 };
 
-// The drawing part of `render` runs confined to fonts, time-zone data and its output folder;
-// it draws exactly what the unconfined `preview` draws: the file's data, strange strings
-// included (also where a name needs a fallback font that nothing had loaded before), or the
-// placeholder. Of a missing file it says nothing; of any other file it shows as the
-// placeholder it says once why it refused it. Which files are refused is for the loader's and the
-// extension's own tests (SnapshotLoading.*, Confinement.TheGrantIsTheDescriptorThatIsRead); the
-// program's own cases are a folder, which the confined render cannot even open, and a link to a
-// network namespace, a file the kernel cannot grant: the extension reads nothing and says it could
-// not confine itself.
+// The confined `render` draws exactly what the unconfined `preview` draws: the file's data,
+// strange strings included (also a name needing a fallback font nothing had loaded), or the
+// placeholder, saying once why it refused the file (nothing for a missing one). Which files
+// are refused is the loader's test; here only what the confinement changes: a folder, which the
+// confined render cannot open, and a link the kernel cannot grant.
 TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
   nlohmann::json strange = strangeDocument();
   strange["generatedAt"] = "2019-01-01T00:00:00Z";  // years ago: the same text for both runs
@@ -144,11 +139,9 @@ TEST_F(HostileFiles, RunTellsOnceWhyTheFileIsRefused) {
   EXPECT_EQ(occurrences(said, "generatedAt: expected"), 1u) << said;
 }
 
-// The answers that come through the confined extension process are those of the provider
-// running in this process, for every example, strange strings and a quarter-gigabyte
-// document, read whole as designed and decoded within this machine's memory (the placeholder
-// for a refused file: the render test). The file is where the user database puts the home
-// directory, whatever HOME says, also for the confined process that reads it.
+// The confined extension answers as the provider in this process does, for strange strings,
+// a quarter-gigabyte document (read whole, within this machine's memory), no next backup.
+// The file is found through the user database's home, whatever HOME says.
 TEST_F(HostileFiles, ExtensionAnswersEqualTheProvidersOwn) {
   std::vector<std::string> documents{strangeDocument().dump()};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
@@ -157,8 +150,7 @@ TEST_F(HostileFiles, ExtensionAnswersEqualTheProvidersOwn) {
   documents.push_back("{\"padding\":\"" + std::string(std::size_t{255} << 20, 'a') + "\"," +
                       example().substr(1));
 #endif
-  for (const auto& entry : fs::directory_iterator(testing::sourcePath("examples")))
-    documents.push_back(readFile(entry.path().string()));
+  documents.push_back(readFile(testing::sourcePath("examples/no-next-backup.json")));
   for (const std::string& document : documents) {
     SCOPED_TRACE(document.substr(0, 60));
     writeFile(path, document);

@@ -55,8 +55,7 @@ TEST(CommandLine, ExitStatusAndMessages) {
        R"({"widgets":[{"kind":"HalyardOverviewWidget","displayName":"Halyard","description":)"
        R"("Resumen de uso y próximo backup programado.","families":["systemMedium","systemLarge"]}]})",
        ""},
-      // Every supported family, at its size in points times --scale (the default scale: run's
-      // and the hostile files' tests; PDF by the file's name: the renderer's).
+      // Every supported family, at its size in points times --scale.
       {"render --scale 1 -o " + quote(dir.path().string()), 0, "halyard-large.png", ""},
       {"--version", 0, ".", ""},
       {"", 2, "", "a command is required; the commands are describe, timeline, snapshot"},
@@ -128,10 +127,8 @@ long wakeUps(int pid) {
 }
 
 // Between reload dates and file changes nothing runs: no timer, no polling (GLib's file
-// monitors poll every four seconds for an entry of the root folder, such as /tmp or the
-// folder of the home folders). The watched file's folder is missing, right below /mnt; the
-// program runs in a private mount namespace with a /mnt of its own, which nothing else
-// touches. It keeps one picture, and SIGTERM ends it cleanly.
+// monitors poll every four seconds for an entry of the root folder, so the missing folder of
+// the watched file lies right below a private /mnt). It keeps one picture; SIGTERM ends it.
 TEST(RunCommand, KeepsThePictureAndIdlesWithoutWakingUp) {
   testing::TempDir dir;
   const std::string image = dir.file("widget.png");
