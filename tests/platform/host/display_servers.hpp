@@ -280,8 +280,8 @@ class WestonServer : public DisplayServer {
   }
 };
 
-// openbox on X display `display`, ready once it keeps a stacking list (set once its start-up
-// is over: it drops windows mapped between claiming the screen and that).
+// openbox on X display `display`, ready once it keeps a stacking list. It may still drop a
+// map request for a moment after that: the desktop window of the tests asks again.
 class OpenboxServer : public DisplayServer {
  public:
   OpenboxServer(const std::string& display, const std::string& folder)
