@@ -15,7 +15,6 @@
 
 namespace halyard::testing {
 
-// A fresh directory under /tmp, removed with everything in it when the test ends.
 class TempDir {
  public:
   TempDir() {
@@ -47,8 +46,7 @@ inline std::string readFile(const std::string& path) {
   return out.str();
 }
 
-// The width and height of a PNG file, decoded whole by libpng (every chunk and its checksum,
-// the compressed pixels to their end); {0, 0} when it does not decode.
+// The size of a PNG file decoded whole (every chunk, every pixel) by libpng; {0, 0} if it fails.
 inline std::pair<unsigned, unsigned> decodedPngFileSize(const std::string& path) {
   const std::string bytes = readFile(path);
   png_image image{};
@@ -56,7 +54,6 @@ inline std::pair<unsigned, unsigned> decodedPngFileSize(const std::string& path)
   if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {0, 0};
   image.format = PNG_FORMAT_RGBA;
   std::vector<unsigned char> pixels(std::size_t{image.width} * image.height * 4);
-  // On failure the image is freed by libpng.
   if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {0, 0};
   return {image.width, image.height};
 }
@@ -71,9 +68,8 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs halyard-widget with `arguments` and no input, its command line led by `prefix`
-// (variables, a wrapper). What a coverage build's confined processes say about the counts
-// they cannot write is left out of stderr: it is not the program's.
+// Runs halyard-widget with `arguments` after `prefix` (variables, a wrapper); stderr without
+// a coverage build's complaints from confined processes, which are not the program's.
 inline ProgramRun runWidget(const std::string& arguments, const std::string& prefix = "") {
   TempDir dir;
   const std::string command = prefix + HALYARD_WIDGET_BINARY + " " + arguments + " >" +

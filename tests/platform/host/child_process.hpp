@@ -1,6 +1,6 @@
 #pragma once
-// Child processes for tests of long-running commands: started with extra environment
-// variables and their output in files, waited for with a bound, killed when the test ends.
+// Child processes for tests of long-running commands: output in files, every wait bounded,
+// killed when the test ends.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -33,10 +33,9 @@ inline bool eventually(const std::function<bool()>& condition, std::chrono::mill
 
 class ChildProcess {
  public:
-  // Starts `argv` with the environment plus `env` (an empty value removes a variable), its
-  // standard output and error into the named files, standard input from /dev/null. With
-  // `ownGroup` it leads a process group of its own, which is killed whole when this ends
-  // (servers leave helpers behind).
+  // Starts `argv` with the environment plus `env` (an empty value removes a variable), input
+  // from /dev/null. With `ownGroup` it leads a process group, killed whole at the end (servers
+  // leave helpers behind).
   ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                const std::string& outPath, const std::string& errPath, bool ownGroup = false)
       : ownGroup_(ownGroup) {
@@ -83,8 +82,7 @@ class ChildProcess {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
-    // Until the last of the group is gone: a server's display number or socket is free
-    // only then, and the next test may want it.
+    // A server's display number or socket is free only once the whole group is gone.
     if (ownGroup_ && pid_ > 0)
       eventually([this] { return ::kill(-pid_, 0) != 0; }, std::chrono::seconds(5));
   }
@@ -95,8 +93,7 @@ class ChildProcess {
     if (running()) ::kill(pid_, number);
   }
 
-  // The exit status, or -(signal) for a process ended by a signal; nothing if it is still
-  // running after `timeout`.
+  // The exit status, or -(signal); nothing if it still runs after `timeout`.
   std::optional<int> wait(std::chrono::milliseconds timeout) {
     int status = 0;
     if (running() &&
@@ -116,7 +113,7 @@ class ChildProcess {
   int status_ = 0;
 };
 
-// Runs a shell command line to its end (bounded by `timeout` seconds) and gives its output.
+// The output of a shell command that succeeded within `timeout` seconds.
 inline std::optional<std::string> commandOutput(const std::string& command, int timeout = 20) {
   const std::string line = "timeout " + std::to_string(timeout) + " " + command;
   FILE* pipe = ::popen(line.c_str(), "r");

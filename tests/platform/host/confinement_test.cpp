@@ -1,5 +1,4 @@
-// What a confined process can still do: the extension's one file, and nothing else it might
-// try once subverted; the one-shot drawing's folders.
+// What a confined process can still do: an extension its one file, a drawing its folders.
 #include "platform/host/confinement.hpp"
 
 #include <arpa/inet.h>
@@ -30,18 +29,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Confines the calling process; given the pipe it reports on, returns the descriptor to
-// write to, or -1 when confining failed.
+// Confines the calling process; returns the descriptor to report on, or -1 when it failed.
 using Confine = std::function<int(int pipeFd)>;
 
-// How a confined child ended: what it wrote, and the signal that killed it (or 0).
-struct ChildEnd {
+struct ChildEnd {  // what a confined child wrote, and the signal that killed it
   std::string text;
   int signal = 0;
 };
 
-// Runs `body` in a child that first confines itself with `confine`, and reads what the child
-// writes: what `body` returns, nothing when confining failed.
+// Runs `body` in a child that first confines itself; its text is empty when confining failed.
 ChildEnd inConfinedChild(const Confine& confine, const std::function<std::string()>& body) {
   int fds[2];
   if (::pipe(fds) != 0) return {};
@@ -62,7 +58,7 @@ ChildEnd inConfinedChild(const Confine& confine, const std::function<std::string
   return end;
 }
 
-// The errno `body` reports in a confined child (0 for success); -1 when it reported nothing.
+// The errno `body` reports in a confined child (0: success, -1: nothing reported).
 int confinedErrno(const Confine& confine, const std::function<int()>& body) {
   const ChildEnd end = inConfinedChild(confine, [&] { return std::to_string(body()); });
   return end.text.empty() ? -1 : std::atoi(end.text.c_str());
@@ -72,7 +68,6 @@ int errnoOf(int result) {
   return result < 0 ? errno : 0;
 }
 
-// Opens `path` (and closes it again): 0, or the errno.
 std::function<int()> opening(const std::string& path, int flags) {
   return [=] {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
@@ -82,12 +77,10 @@ std::function<int()> opening(const std::string& path, int flags) {
   };
 }
 
-// Confines by `confine`, failing unless it is enforced.
 Confine enforcing(std::function<ConfinementResult()> confine) {
   return [confine](int pipeFd) { return confine().state == Confinement::enforced ? pipeFd : -1; };
 }
 
-// Confined by Landlock alone, with one file (or none) granted.
 Confine byLandlockAlone(const std::string& file = "") {
   return enforcing([file] {
     return confineToOpenFile(file.empty() ? -1 : ::open(file.c_str(), O_RDONLY | O_CLOEXEC));
@@ -98,8 +91,8 @@ bool landlockAvailable() {
   return confinedErrno(byLandlockAlone(), [] { return 0; }) == 0;
 }
 
-// What a one-shot drawing is left with: folders to read (fonts) and folders to write its
-// pictures in, files only; a file-only grant on a folder grants nothing.
+// A one-shot drawing reads its fonts and writes its pictures; a file-only grant on a folder
+// grants nothing.
 TEST(Confinement, FolderGrantsReachFilesBeneathThemAndNoFurther) {
   if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
   testing::TempDir dir;
@@ -120,7 +113,6 @@ TEST(Confinement, FolderGrantsReachFilesBeneathThemAndNoFurther) {
       {"create a picture", opening(at("out/new.png"), O_WRONLY | O_CREAT | O_EXCL), 0},
       {"truncate a picture", opening(at("out/old.png"), O_RDWR | O_TRUNC), 0},
       {"read beside the folders", opening(at("secret"), O_RDONLY), EACCES},
-      // Pictures replace each other by renaming within their folder; no folders are made.
       {"replace a picture",
        [&] {
          testing::writeFile(at("out/.tmp"), "new");
@@ -133,7 +125,7 @@ TEST(Confinement, FolderGrantsReachFilesBeneathThemAndNoFurther) {
   EXPECT_EQ(testing::readFile(at("out/old.png")), "new");
 }
 
-// Connects to `address` (a datagram: sends one byte), through a new socket: 0, or the errno.
+// Connects to `address` (a datagram: sends one byte) through a new socket: 0, or the errno.
 template <typename Address>
 int reachError(int type, const Address& address, socklen_t length) {
   const auto* generic = reinterpret_cast<const sockaddr*>(&address);
@@ -143,10 +135,9 @@ int reachError(int type, const Address& address, socklen_t length) {
   return errnoOf(::connect(fd, generic, length));
 }
 
-// A subverted extension tries everything it should not, each attempt in a fresh process
-// confined exactly as an extension is (so that one refusal does not hide the next). Each is
-// refused (EPERM, EACCES; EBADF for a descriptor it was not left) or kills the process; where
-// Landlock alone already stops it (on a kernel whose ABI has the rule), that is checked too.
+// Each attempt, in a fresh process confined as an extension is, is refused (EPERM, EACCES;
+// EBADF for a descriptor it was not left) or killed; where Landlock alone stops it too (on a
+// kernel whose ABI has the rule), that is checked as well.
 TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
   if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
   testing::TempDir dir;
@@ -156,9 +147,8 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
   const std::string userFile = dir.file("user-file");
   testing::writeFile(userFile, "mine");
 
-  // Nobody listens on TCP port 9 or at the path: left alone, a connection would fail otherwise
-  // than by a refusal, and a datagram would go. Abstract sockets are scoped only once there is
-  // a listener.
+  // Nobody listens on TCP port 9 or at the path, so only a refusal gives EPERM/EACCES; abstract
+  // sockets are scoped only once there is a listener.
   sockaddr_in loopback{};
   loopback.sin_family = AF_INET;
   loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -172,7 +162,6 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   ::bind(listener, reinterpret_cast<const sockaddr*>(&abstractAddress), abstractLength);
   ::listen(listener, 4);
-  // A descriptor the test leaves open.
   const int inherited = ::open(dir.file("inherited").c_str(), O_WRONLY | O_CREAT, 0600);
 
   struct Trespass {
@@ -195,7 +184,6 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
        [&] { return reachError(SOCK_STREAM, abstractAddress, abstractLength); }, 6, EPERM},
       {"pathname Unix socket connect",
        [&] { return reachError(SOCK_STREAM, pathAddress, sizeof pathAddress); }, 0, 0},
-      // (Any other process is refused by the same rules: no signal at all, nothing outside.)
       {"signal the parent", [] { return errnoOf(::kill(::getppid(), SIGCONT)); }, 6, EPERM},
       {"read a file beside the granted one", opening(userFile, O_RDONLY), 1, EACCES},
       {"read /etc/hostname", opening("/etc/hostname", O_RDONLY), 1, EACCES},
@@ -236,7 +224,7 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
   // Landlock alone still lets the granted file be read; with no file, nothing at all.
   EXPECT_EQ(confinedErrno(byLandlockAlone(file), opening(file, O_RDONLY)), 0);
   EXPECT_EQ(confinedErrno(byLandlockAlone(), opening(file, O_RDONLY)), EACCES);
-  // The long-running host gives up TCP alone.
+  // The long-running host gives up TCP only.
   const Confine tcpOnly = enforcing(confineNetwork);
   for (const Trespass* attempt : {&attempts[0], &attempts[1]}) {
     if (abi < 4) break;
@@ -248,19 +236,15 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
     GTEST_SKIP() << "Landlock ABI " << abi << " cannot refuse by itself:" << beyondThisKernel;
 }
 
-// The grant is the descriptor that is read: whatever the path names meanwhile (a swap loop
-// between a link the kernel cannot grant and two documents), an extension reads the file it
-// opened and granted, or nothing at all. Anything but a regular file within the limit is
-// refused unread: a sparse file, a device, a FIFO even while a writer holds it, a link loop,
-// a file the user may not read.
+// Whatever the path names meanwhile, an extension reads the file it opened and granted, or
+// nothing; anything but a readable regular file within the limit is refused unread.
 TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
   if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
   testing::TempDir dir;
   const std::string path = dir.file("widget-snapshot.json");
   WidgetDescriptor widget = testing::stubWidget({.file = path});
   widget.readableFileLimit = 1 << 20;
-  // The child reports the granted file's inode and what the widget read, or the refusal; as
-  // another user than root (who may read anything) when `asUser`.
+  // The granted file's inode and what the widget read, or the refusal; `asUser`: not as root.
   const auto granted = [&](bool asUser = false) {
     ExtensionSetup setup;
     const Confine asExtension = [&](int pipeFd) {
@@ -286,7 +270,7 @@ TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
 
   int fifoWriter = -1;
   const std::pair<std::function<void()>, std::string> refusals[] = {
-      // The kernel cannot grant it: the placeholder, nothing read.
+      // The kernel cannot grant it: nothing read.
       {[&] { std::filesystem::create_symlink("/proc/self/ns/net", path); }, ""},
       {[&] {
          { std::ofstream sparse(path); }
@@ -319,7 +303,8 @@ TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
   const std::map<std::string, std::string> documents{{inode(dir.file("a")), "document a"},
                                                      {inode(dir.file("b")), "document b"}};
   std::filesystem::create_symlink("a", path);
-  // The swapping runs in a process of its own: this one forks and must keep one thread.
+  // Links swap between one the kernel cannot grant and two documents, in a process of its
+  // own (this one forks and must keep one thread).
   const pid_t swapper = ::fork();
   if (swapper == 0) {
     const char* targets[] = {"/proc/self/ns/net", "a", "b"};

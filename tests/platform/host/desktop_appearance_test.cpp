@@ -1,5 +1,4 @@
-// Light or dark as the desktop portal says, read from a stand-in portal on a private session
-// bus: the value at start and its changes.
+// Light or dark as a stand-in portal on a private session bus says, at start and on change.
 #include "platform/host/desktop_appearance.hpp"
 
 #include <gio/gio.h>
@@ -21,9 +20,8 @@ constexpr const char* kPortalXml =
     "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='v' direction='out'/>"
     "</method></interface></node>";
 
-// A portal on the bus at `address` whose colour scheme reads "prefer dark", answered from a
-// thread of its own (the widget's side reads it synchronously): calls go to the main context
-// that was the thread default when the object was registered.
+// A portal whose colour scheme reads "prefer dark", served from a thread of its own (the
+// widget reads it synchronously) through the context that was default at registration.
 struct StandInPortal {
   explicit StandInPortal(const std::string& address)
       : connection(g_dbus_connection_new_for_address_sync(
@@ -48,7 +46,6 @@ struct StandInPortal {
                                       node->interfaces[0], &vtable, nullptr, nullptr, nullptr);
     g_main_context_pop_thread_default(context);
     g_dbus_node_info_unref(node);
-    // Without the portal's name, the value read at start is the default (light).
     if (GVariant* reply = g_dbus_connection_call_sync(
             connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
             "RequestName", g_variant_new("(su)", "org.freedesktop.portal.Desktop", 0u),
@@ -92,7 +89,7 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
   DesktopAppearance appearance([&changes] { ++changes; });
   EXPECT_EQ(appearance.appearance(), ui::Appearance::dark);
 
-  // The colour scheme changes to "prefer light".
+  // To "prefer light".
   g_dbus_connection_emit_signal(
       portal.connection, nullptr, "/org/freedesktop/portal/desktop",
       "org.freedesktop.portal.Settings", "SettingChanged",

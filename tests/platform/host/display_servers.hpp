@@ -1,8 +1,6 @@
 #pragma once
-// Real display servers for tests of the desktop window, each started in a process group of
-// its own (killed whole when the test ends, passed or not), with a private runtime folder so
-// that parallel runs never meet: sway and Weston headless, mutter headless with XWayland, and
-// a private X server and a window manager on it. Also screenshots (PPM) and the X window tree.
+// Real display servers for the desktop window's tests, each in a process group of its own
+// (killed whole when the test ends) with a private runtime folder, so parallel runs never meet.
 
 #include <sys/stat.h>
 
@@ -19,8 +17,7 @@ namespace halyard::testing {
 
 using Env = std::map<std::string, std::string>;
 
-// A picture of the screen, 8-bit RGB.
-struct Screenshot {
+struct Screenshot {  // 8-bit RGB
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> rgb;
@@ -42,7 +39,7 @@ struct Screenshot {
   }
 };
 
-// Reads a binary PPM (P6, maxval 255), as grim and ImageMagick write it.
+// A binary PPM (P6, maxval 255), as grim and ImageMagick write it.
 inline std::optional<Screenshot> readPpm(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::string magic;
@@ -75,8 +72,7 @@ struct WindowGeometry {
   int y = 0;
 };
 
-// The window named `title` on X display `display`, from xwininfo's tree (the first found,
-// top-level or inside a window manager's frame).
+// The first window named `title` in xwininfo's tree, top-level or inside a frame.
 inline std::optional<WindowGeometry> findWindow(const std::string& display,
                                                 const std::string& title) {
   const auto tree = commandOutput("xwininfo -display " + display + " -root -tree", 10);
@@ -113,17 +109,15 @@ inline bool answersX(const Env& env) {
   return commandOutput(shellEnv(env) + "xprop -root -len 0", 5).has_value();
 }
 
-// Programs run as user 1000 of a user namespace of their own: sway refuses to run as root.
-// Every client of such a server runs this way too, with the server's runtime folder.
+// As user 1000 of a user namespace of their own: sway, and its clients, refuse root.
 inline const std::string kUnprivileged = "unshare --user --map-user=1000 --map-group=1000 ";
 inline std::vector<std::string> unprivileged(std::vector<std::string> argv) {
   argv.insert(argv.begin(), {"unshare", "--user", "--map-user=1000", "--map-group=1000"});
   return argv;
 }
 
-// A display server named `name`: its process group, its log FOLDER/NAME.log, a runtime folder
-// FOLDER/NAME-run that only its user may enter (as XDG_RUNTIME_DIR must be), and the
-// environment its clients need.
+// A server's process group, its log FOLDER/NAME.log, its runtime folder FOLDER/NAME-run (mode
+// 0700, as XDG_RUNTIME_DIR must be) and the environment its clients need.
 class DisplayServer {
  public:
   const std::string& why() const { return why_; }
@@ -138,15 +132,21 @@ class DisplayServer {
     ::chmod(runtime_.c_str(), 0700);
   }
 
-  // Starts the server in its runtime folder and in no display but those `env` names.
-  void start(const std::vector<std::string>& argv, Env env = {},
-             const std::string& outPath = "/dev/null") {
-    env.insert({{"XDG_RUNTIME_DIR", runtime_}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}});
-    server_.emplace(argv, env, outPath, logPath_, true);
+  // The server and its clients live in its runtime folder, in no display but those `env` names.
+  Env isolated(Env env) const {
+    env.insert({{"XDG_RUNTIME_DIR", runtime_},
+                {"WAYLAND_DISPLAY", ""},
+                {"DISPLAY", ""},
+                {"GDK_BACKEND", ""}});
+    return env;
   }
 
-  // Whether `condition` comes to hold within `seconds` while the server runs; if not, why()
-  // says `failure` and the log.
+  void start(const std::vector<std::string>& argv, const Env& env = {},
+             const std::string& outPath = "/dev/null") {
+    server_.emplace(argv, isolated(env), outPath, logPath_, true);
+  }
+
+  // Whether `condition` comes to hold within `seconds` while the server runs; else why() says.
   bool await(const std::function<bool()>& condition, int seconds, const std::string& failure) {
     const auto ended = [&] { return server_->wait(std::chrono::milliseconds(0)).has_value(); };
     const bool held =
@@ -156,14 +156,7 @@ class DisplayServer {
     return held;
   }
 
-  // Clients reach the server through `env`, in its runtime folder, and no other display.
-  void serve(Env env) {
-    env.insert({{"XDG_RUNTIME_DIR", runtime_},
-                {"WAYLAND_DISPLAY", ""},
-                {"DISPLAY", ""},
-                {"GDK_BACKEND", ""}});
-    env_ = env;
-  }
+  void serve(const Env& env) { env_ = isolated(env); }
 
   const std::string runtime_;
   const std::string logPath_;
@@ -172,12 +165,11 @@ class DisplayServer {
   Env env_;
 };
 
-// A private X server on a display number of its own choosing. It never resets (by default an
-// X server starts afresh whenever its last client leaves, refusing clients meanwhile).
+// A private X server on a display number of its choosing. It never resets: a reset when the
+// last client leaves refuses clients meanwhile.
 class XvfbServer : public DisplayServer {
  public:
   explicit XvfbServer(const std::string& folder) : DisplayServer(folder, "xvfb") {
-    // Xvfb writes its display number and a newline once it accepts clients.
     const std::string numberPath = folder + "/xvfb.display";
     start(
         {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
@@ -197,8 +189,7 @@ class XvfbServer : public DisplayServer {
   }
 };
 
-// sway, headless on a 1024 × 768 output, as an unprivileged user, with a magenta wallpaper
-// drawn by swaybg (the config's `output * bg` line) before anything else is started.
+// sway, headless on a 1024 × 768 output, with a magenta wallpaper drawn by swaybg.
 class SwayServer : public DisplayServer {
  public:
   static constexpr std::uint32_t kWallpaper = 0xFF00FF;
@@ -219,7 +210,6 @@ class SwayServer : public DisplayServer {
       return !socket.empty() && !ipc.empty();
     };
     if (!await(sockets, 15, "sway did not start")) return;
-    // The wallpaper is drawn by a client of its own, a moment after the start.
     const auto wallpaperShown = [&] {
       const auto shot = screenshot();
       return shot && shot->at(2, 2) == kWallpaper;
@@ -240,9 +230,8 @@ class SwayServer : public DisplayServer {
   std::string shotPath_;
 };
 
-// mutter, headless, with XWayland: GNOME's compositor. Its X server needs a /tmp/.X11-unix
-// that anyone may write to, so mutter runs in a mount namespace with one of its own; clients
-// reach the X server through its abstract socket.
+// mutter, headless, with XWayland, in a mount namespace with a /tmp/.X11-unix of its own that
+// anyone may write to, as XWayland needs; clients reach X through the abstract socket.
 class MutterServer : public DisplayServer {
  public:
   explicit MutterServer(const std::string& folder) : DisplayServer(folder, "mutter") {
@@ -252,7 +241,6 @@ class MutterServer : public DisplayServer {
            "--headless --wayland --virtual-monitor 1280x800 --wayland-display=" +
                wayland},
           {{"DBUS_SESSION_BUS_ADDRESS", ""}});
-    // mutter says which X display it chose once XWayland is up.
     constexpr std::string_view kSays = "Using public X11 display ";
     const auto xwayland = [&] {
       const std::string text = log();
@@ -280,8 +268,7 @@ class WestonServer : public DisplayServer {
   }
 };
 
-// openbox on X display `display`, ready once it keeps a stacking list. It may still drop a
-// map request for a moment after that: the desktop window of the tests asks again.
+// openbox, ready once it keeps a stacking list (it may still drop a map request for a moment).
 class OpenboxServer : public DisplayServer {
  public:
   OpenboxServer(const std::string& display, const std::string& folder)

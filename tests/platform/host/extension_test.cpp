@@ -1,8 +1,5 @@
-// Requests answered by extension processes: forked while the host runs one thread, started
-// from the program's executable otherwise; either way with the provider's own answer. And
-// the host trusts no answer: stand-in extensions that answer too deep, too much, forever,
-// slowly, or through a grandchild that holds the pipe, give the placeholder (or their
-// answer) promptly.
+// Requests answered by extension processes, forked or started, and answers the host does not
+// trust: too deep, too much, forever, slowly, or with a grandchild holding the pipe.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -26,7 +23,7 @@ using namespace std::chrono_literals;
 const host::TimelineProviderContext kContext{host::WidgetFamily::systemMedium, false,
                                              host::familySize(host::WidgetFamily::systemMedium)};
 
-// Keeps a second thread alive, so that extensions are started rather than forked.
+// A second thread, so that extensions are started rather than forked.
 struct SecondThread {
   std::promise<void> stop;
   std::jthread thread{[done = stop.get_future()] { done.wait(); }};
@@ -41,7 +38,6 @@ TEST(Extensions, AnswerAsTheProviderWhetherForkedOrStarted) {
   TempDir dir;
   const std::string file = dir.file("shown.txt");
   writeFile(file, "hola");
-  // The stub host started from its executable shows the file this variable names.
   ::setenv("STUB_WIDGET_FILE", file.c_str(), 1);
   const host::WidgetDescriptor widget =
       host::isolatedDescriptor(stubWidget({.file = file}), STUB_HOST_BINARY);
@@ -105,8 +101,7 @@ TEST(Extensions, HostileAnswersGiveThePlaceholderPromptly) {
   EXPECT_TRUE(loop.quitRequested());
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1300ms);
 
-  // The grandchild went with its extension's process group (a zombie only waits for its
-  // reaper).
+  // The grandchild went with its extension's process group (or waits, a zombie, for a reaper).
   const int grandchild = std::atoi(readFile(dir.file("grandchild")).c_str());
   ASSERT_GT(grandchild, 0);
   const std::string stat = "/proc/" + std::to_string(grandchild) + "/stat";

@@ -1,6 +1,5 @@
-// `run` as a process, around a stub widget that shows the text of the watched file: the image
-// it keeps, when it draws again, and its own mistakes (those of every command, how the real
-// program ends and idles: the widget program's tests).
+// `run` as a process around a stub widget that shows the watched file: when it draws again,
+// and its own mistakes (those of every command: the widget program's tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,8 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Drawn at once, and again when the file changes; saved again with the same text, there is
-// nothing to draw. Each drawing prints the image's path on a line.
+// Each drawing prints a line; the same text saved again draws nothing.
 TEST(RunCommand, DrawsAgainOnlyWhatChanged) {
   TempDir dir;
   const std::string watched = dir.file("data.txt");
@@ -33,15 +31,13 @@ TEST(RunCommand, DrawsAgainOnlyWhatChanged) {
   std::filesystem::rename(watched + ".tmp", watched);
   std::this_thread::sleep_for(500ms);
   EXPECT_EQ(draws(), 2);
-  // Ended as a user would (not killed, so that a coverage build counts what it ran), with
-  // nothing to complain about (a sanitizer's own report may stand there).
+  // Not killed, so that a coverage build counts what it ran; nothing to complain about.
   child.signal(SIGTERM);
   EXPECT_EQ(child.wait(10s), 0);
   EXPECT_EQ(readFile(dir.file("err")).find("stub-host:"), std::string::npos)
       << readFile(dir.file("err"));
 }
 
-// Each mistake exits with its status and says what is wrong; nothing is written meanwhile.
 TEST(RunCommand, SaysWhatIsWrongAndHowItEnds) {
   TempDir dir;
   const std::string unwritable = dir.file("missing/widget.png");
@@ -55,7 +51,7 @@ TEST(RunCommand, SaysWhatIsWrongAndHowItEnds) {
       {{"run", "-o", dir.file("widget.gif")}, 2, "unknown image format"},
       {{"run", "-o", dir.file("w.png"), "--family", "huge"}, 2, "huge: not a supported family"},
       {{"run", "--focus", "--window"}, 2, "--window excludes --focus"},
-      // The stub carries no desktop window and names no program that does.
+      // The stub names no desktop window program.
       {{"run", "--window"}, 3, "is not installed"},
   };
   for (const auto& c : cases) {

@@ -1,6 +1,5 @@
-// The run loop and what it stands on: the families' names, the rule of one answer per request,
-// the file watch, the loop's requests and timers, the window's remembered state. Every wait is
-// bounded.
+// The run loop and what it stands on: one answer per request, the file watch, the loop's
+// requests and timers, the window's remembered state. Every wait is bounded.
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +13,6 @@
 #include "platform/host/glib_support.hpp"
 #include "platform/host/run_loop.hpp"
 #include "platform/host/timeline.hpp"
-#include "platform/host/widget_family.hpp"
 #include "platform/host/window_state.hpp"
 #include "stub_widget.hpp"
 #include "test_support.hpp"
@@ -39,18 +37,7 @@ void iterateFor(std::chrono::milliseconds duration) {
   iterateUntil([] { return false; }, duration);
 }
 
-// Every family is read back from its long and its short name, and nothing else is one.
-TEST(WidgetFamilies, NamesReadBack) {
-  for (int i = 0; i <= static_cast<int>(WidgetFamily::accessoryInline); ++i) {
-    const auto family = static_cast<WidgetFamily>(i);
-    EXPECT_EQ(familyFromName(familyName(family)), family);
-    EXPECT_EQ(familyFromName(familyShortName(family)), family);
-  }
-  EXPECT_FALSE(familyFromName("Medium").has_value());
-  EXPECT_FALSE(familyFromName("").has_value());
-}
-
-// A provider whose completions are called as many times as it is told.
+// A provider that calls its completions `calls` times.
 struct Provider {
   using Entry = HostEntry;
   int calls = 1;
@@ -74,8 +61,7 @@ TEST(HostRequests, OnlyOneCompletionCountsAsAnAnswer) {
   }
 }
 
-// The watch moves along the path as folders appear and go, and makes one call for the
-// events of one save, none for other files.
+// The watch follows the path as folders come and go: one call per save, none for other files.
 TEST(FileWatch, MovesAlongThePathAndCallsOncePerSave) {
   TempDir dir;
   const std::string top = dir.file("a");
@@ -99,13 +85,11 @@ TEST(FileWatch, MovesAlongThePathAndCallsOncePerSave) {
     std::filesystem::rename(path + ".tmp", path);
   }
   ASSERT_TRUE(iterateUntil([&] { return calls > saved; }, 5s));
-  // Other files in the folder are none of its business.
   testing::writeFile(folder + "/other.json", "x");
   iterateFor(700ms);
   EXPECT_EQ(calls, saved + 1);
 
-  // The whole tree goes, and a file stands where a folder should be: it is watched until it
-  // makes way.
+  // A file where a folder should be is watched until it makes way.
   std::filesystem::remove_all(top);
   testing::writeFile(top, "not a folder");
   EXPECT_TRUE(iterateUntil([&] { return watch.watchedEntry() == top; }, 5s));
@@ -120,12 +104,10 @@ struct LoopProbe {
   std::vector<std::string> shown, errors;
 };
 
-// Short waits, and the file (if any) whose changes make the loop ask again.
 RunLoopOptions fast(std::string watchedPath = "") {
   return {.watchedPath = std::move(watchedPath), .debounce = 30ms, .minimumReloadInterval = 100ms};
 }
 
-// (How the watch follows the file through folders and saves: FileWatch's test.)
 TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
   TempDir dir;
   const std::string path = dir.file("snapshot.txt");
@@ -138,15 +120,14 @@ TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "first"; }, 5s));
   std::filesystem::remove(path);
   ASSERT_TRUE(iterateUntil([&] { return probe.shown.back() == "no file"; }, 5s));
-  // Another family is asked for at once.
   const auto requests = loop.timelineRequests();
   loop.setFamily(WidgetFamily::systemLarge);
   EXPECT_EQ(loop.timelineRequests(), requests + 1);
   EXPECT_TRUE(probe.errors.empty());
 }
 
-// After the first answer, the loop goes on while an extension works on the next one: that
-// one is there once a byte is in the pipe.
+// After the first answer, the loop goes on while the next one is under way (until a byte
+// is in the pipe).
 TEST(RunLoop, KeepsRunningWhileAnAnswerIsUnderWay) {
   int answer[2];
   ASSERT_EQ(::pipe(answer), 0);
@@ -194,10 +175,9 @@ TEST(RunLoop, ShowsEachEntryFromItsDateAndAtEndAsksAgain) {
   EXPECT_GE((*requests)[1] - (*requests)[0], 600ms);
 }
 
-// The loop asks again by its own clock: a timer that runs out early waits again, and a date
-// already passed waits for the shortest interval rather than asking without pause.
+// By its own clock: a timer that runs out early waits again; a date already passed waits the
+// shortest interval rather than asking without pause.
 TEST(RunLoop, AsksAgainByItsClockAndNeverWithoutPause) {
-  // A clock that stands still until the test moves it.
   auto clock = std::make_shared<Date>(Date{} + std::chrono::hours(24 * 365 * 30));
   RunLoopOptions options = fast();
   options.clock = [clock] { return *clock; };
@@ -230,7 +210,6 @@ TEST(RunLoop, SigtermSigintAndSighupEndRun) {
     ASSERT_TRUE(loop.start());
     bool rescued = false;
     addTimeout(100ms, [signal] { std::raise(signal); });
-    // Should the signal not end it, the loop still ends, and the test says so.
     const guint rescue = addTimeout(10s, [&] {
       rescued = true;
       loop.quit();
@@ -253,10 +232,8 @@ TEST(WindowState, RemembersWhatItWasGivenAndGivesTheDefaultsForAnythingElse) {
   ASSERT_TRUE(error.has_value());
   EXPECT_NE(error->find(dir.file("file/window.ini")), std::string::npos) << *error;
 
-  // Whatever stands where the state file belongs, the start goes on with the defaults: nothing,
-  // a FIFO (no writer: opening it must not block), a folder, a file far too big, text that is
-  // no key file, numbers past int or of no meaning. The family is kept as written: the caller
-  // checks it.
+  // Whatever stands there gives the defaults (a FIFO without a writer must not block); the
+  // family is kept as written, for the caller to check.
   ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
   std::filesystem::create_directories(dir.file("folder.ini"));
   testing::writeFile(dir.file("big.ini"), "[window]\nx=1\n" + std::string(1 << 20, '#'));
@@ -270,7 +247,6 @@ TEST(WindowState, RemembersWhatItWasGivenAndGivesTheDefaultsForAnythingElse) {
             (WindowState{"huge", std::nullopt, std::nullopt}));
 }
 
-// Remembered positions and margins, however far off, put the whole window on the screen.
 TEST(WindowState, PositionsAndMarginsAreKeptOnTheScreen) {
   constexpr int kMax = std::numeric_limits<int>::max();
   constexpr int kMin = std::numeric_limits<int>::min();
@@ -286,7 +262,6 @@ TEST(WindowState, PositionsAndMarginsAreKeptOnTheScreen) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(clampToArea(c.x, c.y, 364, 170, area), c.expected) << c.x << "," << c.y;
-  // A window larger than the area stands at its top-left corner.
   EXPECT_EQ(clampToArea(50, 50, 2000, 2000, area), (WindowPosition{0, 30}));
   EXPECT_EQ(clampToArea(kMax, kMin, 364, 170, ScreenArea{kMax - 100, kMax - 100, 100, 100}),
             (WindowPosition{kMax - 100, kMax - 100}));

@@ -1,5 +1,4 @@
-// A host program around the stub widget, for tests of `run` as a process: it shows (and so
-// watches) the file named by STUB_WIDGET_FILE.
+// A host program around the stub widget showing (and watching) the file STUB_WIDGET_FILE names.
 #include <cstdlib>
 #include <iostream>
 

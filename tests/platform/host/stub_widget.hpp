@@ -1,6 +1,6 @@
 #pragma once
-// A widget for tests of the host: it shows the text of one file (or "no file"), and answers
-// with the reload policy it is given. Nothing in it knows about any real widget.
+// A widget for the host's tests: it shows the text of one file (or "no file") with the reload
+// policy it is given.
 
 #include <unistd.h>
 
@@ -19,7 +19,6 @@ namespace halyard::testing {
 
 struct StubWidgetOptions {
   std::string file{};
-  // The reload policy for a timeline asked for at `now`.
   std::function<host::TimelineReloadPolicy(host::Date now)> policy = [](host::Date) {
     return host::TimelineReloadPolicy::never();
   };
@@ -28,8 +27,7 @@ struct StubWidgetOptions {
   host::Clock clock = host::systemNow;
 };
 
-// The descriptor an extension process opened for the widget's file: -2 while there is none
-// (the path is opened), -1 when there is no file.
+// The descriptor an extension opened for the file: -2 before (the path is read), -1 for none.
 inline int grantedFile = -2;
 
 inline std::string fileText(const std::string& path) {

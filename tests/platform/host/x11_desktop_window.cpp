@@ -1,6 +1,5 @@
-// A desktop-type window over the whole X screen, filled with one colour, that prints
-// "press X Y" for each button press on it: what lies below the widget in tests of windows
-// that let clicks through.
+// A green desktop-type window over the whole X screen that prints "mapped" and "press X Y"
+// for each click: what lies below a click-through widget.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -24,8 +23,7 @@ int main() {
   XSelectInput(x, window, ButtonPressMask | StructureNotifyMask);
   XMapWindow(x, window);
   XFlush(x);
-  // A window manager still starting can drop the map request: it is asked again each second
-  // until the window shows.
+  // A window manager still starting can drop the map request: asked again each second.
   bool mapped = false;
   for (;;) {
     pollfd connection{ConnectionNumber(x), POLLIN, 0};
