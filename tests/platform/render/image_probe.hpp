@@ -42,7 +42,6 @@ class ImageProbe {
             static_cast<int>(a)};
   }
 
-  // The pixel under a point, at `scale` pixels per point.
   Pixel atPoint(double x, double y, double scale) const {
     return at(static_cast<int>(x * scale), static_cast<int>(y * scale));
   }

@@ -53,8 +53,7 @@ TEST(PangoTextMeasurerTest, SizesAreAbsolutePointsAndFollowWeightDigitsAndKernin
   EXPECT_LE(extra, 2 * 4 + 0.01);
 }
 
-// One line shows its text as given, never as markup; every line break as a space, bad bytes
-// as replacement characters.
+// Never markup; line breaks show as spaces, bad bytes as replacement characters.
 TEST(PangoTextMeasurerTest, OneLineIsPlainTextWithBreaksAsSpacesAndBadBytesReplaced) {
   const TextMeasurement plain = measure(oneLine("a b"));
   const auto shows = [&](const std::string& text, const std::string& shown) {
@@ -121,10 +120,6 @@ TEST(PangoTextMeasurerTest, CutsWhereAskedOnlyWhatDoesNotFit) {
 TEST(PangoTextMeasurerTest, LineLimitsCountLinesAcrossNewlinesAndWrapping) {
   const double line = measure(oneLine("x")).size.height;
   const std::string words = "aaaa bbbb cccc dddd eeee ffff gggg hhhh";
-  const TextMeasurement wrapped = measure(styled(words), 60.0);
-  EXPECT_LE(wrapped.size.width, 60.0);
-  EXPECT_GT(wrapped.size.height, 2.5 * line);
-  EXPECT_EQ(wrapped.displayedText, words);
   struct Case {
     std::string text;
     std::optional<double> maxWidth;
@@ -133,6 +128,7 @@ TEST(PangoTextMeasurerTest, LineLimitsCountLinesAcrossNewlinesAndWrapping) {
   for (const Case& c : {Case{words, 60.0, "aaaa bbbb"}, Case{"a\nb\nc\nd", {}, "a\nb"}}) {
     const TextMeasurement m = measure(styled(c.text, Font::body(), 2), c.maxWidth);
     EXPECT_NEAR(m.size.height, 2 * line, 0.01) << c.text;
+    EXPECT_LE(m.size.width, c.maxWidth.value_or(ui::infinity));
     EXPECT_TRUE(m.truncated);
     EXPECT_TRUE(m.displayedText.starts_with(c.shownStart)) << m.displayedText;
   }

@@ -220,8 +220,7 @@ TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
   EXPECT_EQ(imageFormatForPath("png"), std::nullopt);
 }
 
-// A new picture replaces the old file, readable by others; errors name the path; no temporary
-// file is left either way.
+// The old file is replaced, readable by others; errors name the path; no temporary is left.
 TEST(RendererTest, WritesFilesAtomicallyAndNamesUnwritablePaths) {
   const halyard::testing::TempDir dir;
   const std::string png = dir.file("widget.png");

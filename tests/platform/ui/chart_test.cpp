@@ -41,8 +41,7 @@ TEST(SectorAngles, FollowClockwiseInListOrder) {
   }
 }
 
-// The inset is in points at the outer radius; with nothing to plot, the track takes the first
-// mark's own radii.
+// The inset is in points at the outer radius; the track takes the first mark's own radii.
 TEST(Chart, PlacesOneRingSectorPerPositiveValueOrTheTrack) {
   std::vector<SectorMark> marks;
   for (double value : {30.0, 0.0, 10.0})

@@ -1,6 +1,5 @@
 #pragma once
-// Shared helpers for layout tests: run a layout with the fake measurer, look up nodes by their
-// path of child indices.
+// Layout with the fake measurer, and nodes looked up by their path of child indices.
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,3 @@
-// The placed tree: pixel-grid rounding, its JSON form and accessibility tree.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,8 +40,7 @@ TEST(PixelGrid, RoundsEdgesAndKeepsNeighboursTouchingAndBaselinesInPlace) {
   }
 }
 
-// In the accessibility tree texts are read in full; unlabelled symbols, shapes and hidden
-// views not at all; the element modifiers make one element of what they wrap.
+// Accessibility reads texts in full and skips unlabelled symbols, shapes and hidden views.
 TEST(PlacedTreeJson, DescribesNodesAndTheAccessibilityTree) {
   const auto row = [](std::string name) {
     return HStack({caption(std::move(name)), Capsule().frame(10, 6), caption("5 GB")});

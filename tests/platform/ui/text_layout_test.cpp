@@ -1,4 +1,3 @@
-// Text: measuring, shrinking, truncation, inherited settings and localisable keys.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -41,8 +40,7 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
   }
 }
 
-// The innermost setting wins, also one that clears a value; adding settings to a shared view
-// (even a moved-from copy) never changes that view.
+// The innermost setting wins; adding settings to a shared view never changes that view.
 TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
   const View base = caption("abc").kerning(0.5);
   View moved = base;
