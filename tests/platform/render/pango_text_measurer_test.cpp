@@ -38,16 +38,14 @@ TEST(PangoTextMeasurerTest, SizesAreAbsolutePointsAndFollowWeightDigitsAndKernin
   EXPECT_LT(m.size.height, 13.0 * 1.4);
   EXPECT_GT(m.firstBaseline, 0.6 * m.size.height);
   EXPECT_LT(m.firstBaseline, m.size.height);
-  TextSpec large = styled("Hola");
-  large.pointSize = 26;
-  EXPECT_NEAR(measure(large).size.width, 2 * m.size.width, 0.02 * m.size.width);
+  EXPECT_NEAR(width({"Hola", Font::body(), 26, 0, {}, TruncationMode::tail}), 2 * m.size.width,
+              0.02 * m.size.width);
   EXPECT_LT(width(styled("1,27 TB")), width(styled("1,27 TB", Font::body().bold())));
   const Font tabular = Font::title2().bold().monospacedDigit();
   EXPECT_DOUBLE_EQ(width(styled("111", tabular)), width(styled("888", tabular)));
   EXPECT_LT(width(styled("111", Font::title2().bold())),
             width(styled("888", Font::title2().bold())));
-  TextSpec spaced = styled("abcd");
-  spaced.kerning = 2;
+  const TextSpec spaced{"abcd", Font::body(), 13, 2, {}, TruncationMode::tail};
   const double extra = width(spaced) - width(styled("abcd"));
   EXPECT_GE(extra, 2 * 3 - 0.01);  // at least between each pair of letters
   EXPECT_LE(extra, 2 * 4 + 0.01);
