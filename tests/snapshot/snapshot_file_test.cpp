@@ -35,8 +35,7 @@ TEST(SnapshotLocation, DatabaseHomeThenEnvironmentHome) {
   EXPECT_EQ(WidgetSnapshot::fileURL(), *home + (home->back() == '/' ? "" : "/") + kTail);
 }
 
-// Anything but a good regular file under the size limit is absent, the report saying why (a
-// missing file is no refusal); a FIFO does not block, a sparse file over the limit is refused.
+// A missing file is no refusal; a FIFO does not block.
 TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
   testing::TempDir dir;
   testing::writeFile(dir.file("truncated.json"), testing::readFile(kExample).substr(0, 100));
@@ -59,13 +58,10 @@ TEST(SnapshotLoading, AnythingButAGoodRegularFileIsAbsent) {
     EXPECT_EQ(lastLoadReport().outcome, outcome) << path;
     EXPECT_EQ(lastLoadReport().reason.rfind(reason, 0), 0u) << lastLoadReport().reason;
   }
-  // Nothing is created by looking.
-  EXPECT_FALSE(std::filesystem::exists(dir.file("missing.json")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing.json"))) << "created by looking";
 }
 
-// Written whole while a reader reads: replacing the file atomically never shows the reader
-// half a document, nor none at all; each read is afresh, the mode of the replaced file is
-// kept and no temporary is left behind.
+// Atomic replacement never shows a reader half a document; each read is afresh.
 TEST(SnapshotWriting, ReplacesTheFileWholeWhileItIsRead) {
   constexpr int kRounds = 10000;
   // Two documents of different lengths, so that a torn read cannot pass for either.

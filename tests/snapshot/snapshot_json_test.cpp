@@ -15,13 +15,12 @@ using namespace std::chrono;
 using json = nlohmann::ordered_json;
 using namespace std::string_literals;
 
-// The full example, its members in the order the encoder writes them.
+// Its members are in the order the encoder writes them.
 json exampleDocument() {
   return json::parse(testing::readFile(testing::sourcePath("examples/full.json")));
 }
 
-// The example with the member at `pointer` replaced by raw JSON text (or removed when raw is
-// empty), so that numbers nlohmann would not write (such as 2^63) can be placed.
+// Raw JSON (removed when empty) places numbers nlohmann would not write, such as 2^63.
 std::string withMember(const std::string& pointer, const std::string& raw) {
   json doc = exampleDocument();
   const json::json_pointer at(pointer);
@@ -35,9 +34,7 @@ std::string withMember(const std::string& pointer, const std::string& raw) {
   return text;
 }
 
-// Decoded and encoded again, member for member the same document; nextBackup, missing or
-// null, is left out. Text is escaped, invalid UTF-8 written as replacement characters, so
-// that whatever is written decodes.
+// Invalid UTF-8 is written as replacement characters, so that whatever is written decodes.
 TEST(SnapshotDecoding, ExampleDecodesAndEncodesAgainAlike) {
   const DecodeResult result = decodeSnapshot(exampleDocument().dump());
   ASSERT_TRUE(result.ok()) << result.error().message();
@@ -60,12 +57,11 @@ TEST(SnapshotDecoding, ExampleDecodesAndEncodesAgainAlike) {
   }
 }
 
-// Every required member, missing or null, fails naming its path.
 TEST(SnapshotDecoding, MissingOrNullRequiredMemberFailsWithItsPath) {
   const char* const paths[] = {
       // The document's own members.
       "generatedAt", "repoCount", "archiveCount", "totalUsageBytes", "byProvider", "topRepos",
-      // ... health; then those of a provider, a repository and the next backup.
+      // Health, then those of a provider, a repository and the next backup.
       "health", "byProvider[1].providerKey", "byProvider[0].label", "byProvider[1].bytes",
       "topRepos[0].name", "topRepos[1].providerKey", "topRepos[1].bytes", "nextBackup.repoName",
       "nextBackup.scheduleName", "nextBackup.fireDate"};
@@ -82,11 +78,9 @@ TEST(SnapshotDecoding, MissingOrNullRequiredMemberFailsWithItsPath) {
   }
 }
 
-// Each member takes its own type, integers whole and signed 64-bit, health one of three exact
-// texts; what a refusal found is said in words, a long string cut (an integer below the
-// 64-bit range fails the parser already).
+// Integers are whole and signed 64-bit; health is one of three exact texts.
 TEST(SnapshotDecoding, MembersTakeTheirTypeAndRange) {
-  // The member, its raw JSON, what the refusal says it found (nothing: accepted as written).
+  // What the refusal says it found; none: accepted as written.
   const std::tuple<const char*, std::string, const char*> cases[] = {
       {"/repoCount", "9223372036854775807", nullptr},
       {"/repoCount", "-9223372036854775808", nullptr},
@@ -126,13 +120,9 @@ TEST(SnapshotDecoding, MembersTakeTheirTypeAndRange) {
   EXPECT_EQ(decodeSnapshot("[]").error().message(), "document: expected an object, found an array");
 }
 
-// The document is well-formed JSON in UTF-8 as a whole, ignored members included, without a
-// byte-order mark, lone surrogates or nesting deeper than 65 536; these are free: unknown
-// members at every level, their order, nesting in an ignored member, and values no range
-// check catches (negative sizes, duplicate ids, empty labels).
+// Ignored members must be well-formed too, but may hold anything.
 TEST(SnapshotDecoding, WholeDocumentMustBeWellFormedWhatItHoldsIsFree) {
   const std::string good = exampleDocument().dump();
-  // `document` with an ignored member nested `depth` levels deep in front.
   const auto nested = [](std::size_t depth, const std::string& document) {
     return "{\"x\":" + std::string(depth, '[') + std::string(depth, ']') + "," + document.substr(1);
   };
@@ -178,8 +168,6 @@ Date utc(int y, unsigned m, unsigned d, int h = 0, int mi = 0, int s = 0, int us
               microseconds{us}};
 }
 
-// Date-times with a zone, at any offset and to any fraction, and nothing else; written in UTC
-// to the second, millisecond or microsecond.
 TEST(Rfc3339, ParsesDateTimesWithAZoneOnlyAndWritesUtc) {
   const std::pair<const char*, Date> cases[] = {
       {"2026-03-14t09:30:00z", utc(2026, 3, 14, 9, 30)},
@@ -196,10 +184,9 @@ TEST(Rfc3339, ParsesDateTimesWithAZoneOnlyAndWritesUtc) {
       // Not a date-time with a zone.
       "", "1773480600", "2026-03-14", "2026-03-14T09:30:00", "2026-03-14T09:30Z",
       "26-03-14T09:30:00Z", "2026-3-14T09:30:00Z", "2026-03-14 09:30:00Z",
-      // A field out of range.
+      // A field out of range, a malformed fraction or offset, or anything around the date-time.
       "2026-02-30T09:30:00Z", "2025-02-29T09:30:00Z", "2026-13-01T00:00:00Z",
       "2026-03-14T24:00:00Z", "2026-03-14T09:60:00Z", "2026-03-14T09:30:60Z",
-      // A malformed fraction or offset, or anything around the date-time.
       "2026-03-14T09:30:00.Z", "2026-03-14T09:30:00+0200", "2026-03-14T09:30:00+24:00",
       "2026-03-14T09:30:00+02", "2026-03-14T09:30:00Z ", " 2026-03-14T09:30:00Z"};
   for (const char* text : refused) {

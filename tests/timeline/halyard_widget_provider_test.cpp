@@ -12,9 +12,7 @@ using namespace std::chrono_literals;
 
 const Date kStart = Date{std::chrono::sys_days{std::chrono::year{2026} / 12 / 6}} + 15h + 42min;
 
-// The entry carries the file (the placeholder without one) and is dated now, not by the
-// snapshot; the reload is due 15 minutes after a fresh reading of the clock, or 900 seconds
-// after one more when the calendar yields no date.
+// The entry is dated now, not by the snapshot; the reload is due after a fresh clock reading.
 TEST(Provider, OneEntryDatedNowAndAReloadFifteenMinutesLater) {
   const auto file = loadSnapshot(testing::sourcePath("examples/full.json"));
   for (const bool calendarYieldsNothing : {false, true}) {

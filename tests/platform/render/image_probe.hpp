@@ -21,7 +21,6 @@ struct Pixel {
 
 class ImageProbe {
  public:
-  // Takes ownership of an image surface.
   explicit ImageProbe(cairo_surface_t* surface) : surface_(surface, cairo_surface_destroy) {
     cairo_surface_flush(surface);
   }
@@ -43,7 +42,6 @@ class ImageProbe {
             static_cast<int>(a)};
   }
 
-  // The pixel under a point, at `scale` pixels per point.
   Pixel atPoint(double x, double y, double scale) const {
     return at(static_cast<int>(x * scale), static_cast<int>(y * scale));
   }
@@ -69,8 +67,7 @@ class ImageProbe {
   std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> surface_;
 };
 
-// What `draw` leaves on a transparent image of `width` × `height` pixels; the context must
-// come out without an error.
+// What `draw` leaves on a transparent image; the context must come out without an error.
 template <typename Draw>
 ImageProbe drawnWith(int width, int height, Draw draw) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -81,7 +78,6 @@ ImageProbe drawnWith(int width, int height, Draw draw) {
   return ImageProbe(surface);
 }
 
-// Whether `p` shows colour `c`, to within rounding.
 inline bool showsColor(const Pixel& p, const ui::RGBA& c) {
   auto near = [](int v, double f) { return std::abs(v - static_cast<int>(f * 255 + 0.5)) <= 2; };
   return near(p.r, c.r) && near(p.g, c.g) && near(p.b, c.b) && near(p.a, c.a);

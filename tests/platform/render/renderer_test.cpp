@@ -50,7 +50,6 @@ PlacedNode symbol(std::string name, ui::Rect frame) {
   n.symbol = ui::PlacedSymbol{std::move(name), frame.height, {ui::StyleName::tint, kBlue}};
   return n;
 }
-// Text set as the measurer sets it, with its box's top-leading corner at `x`, `y`.
 PlacedNode text(const ui::TextSpec& wanted, double x, double y,
                 std::optional<double> maxWidth = {}) {
   const ui::TextMeasurement m = PangoTextMeasurer().measure(wanted, maxWidth);
@@ -60,16 +59,13 @@ PlacedNode text(const ui::TextSpec& wanted, double x, double y,
   return n;
 }
 
-// Paints `tree` on a transparent image of `size` points at `scale`.
 ImageProbe rendered(const PlacedNode& tree, ui::Size size, double scale) {
   return testing::drawnWith(static_cast<int>(size.width * scale),
                             static_cast<int>(size.height * scale),
                             [&](cairo_t* cr) { EXPECT_EQ(paint(cr, tree, scale), std::nullopt); });
 }
 
-// Shapes fill their frames, and a PNG decodes (with libpng, every chunk) to the widget's size
-// times the scale and to the pixels that were painted: opaque, translucent (colour divided
-// back out of the premultiplied surface) and fully transparent ones alike.
+// A PNG decodes to the size times the scale and to the pixels painted, translucent ones too.
 TEST(RendererTest, PngDecodesToThePaintedShapes) {
   PlacedNode faded =
       node({0, 0, 200, 100}, {shape(ShapeKind::circle, {150, 50, 40, 40}, {0.9, 0.3, 0.1, 0.7}),
@@ -84,9 +80,8 @@ TEST(RendererTest, PngDecodesToThePaintedShapes) {
   EXPECT_TRUE(showsColor(painted.atPoint(60, 20, 2), kBlue));
   EXPECT_EQ(painted.atPoint(10.5, 10.5, 2).a, 0) << "round ends";
   EXPECT_TRUE(showsColor(painted.atPoint(10.5, 50.5, 2), kBlue)) << "square corners";
-  // A circle in a wide frame is the largest circle that fits, centred.
   EXPECT_TRUE(showsColor(painted.atPoint(150, 20, 2), kBlue));
-  EXPECT_EQ(painted.atPoint(122, 20, 2).a, 0);
+  EXPECT_EQ(painted.atPoint(122, 20, 2).a, 0) << "a circle centred in a wide frame";
 
   const halyard::testing::TempDir dir;
   ASSERT_EQ(renderPng(tree, {200, 100}, 1.5, dir.file("w.png")), std::nullopt);
@@ -118,7 +113,7 @@ TEST(RendererTest, OpacityMultipliesDownTheTreeAndClipsCutChildren) {
   PlacedNode outer = node({0, 0, 40, 40}, {inner});
   outer.opacity = 0.5;
   EXPECT_NEAR(rendered(outer, {40, 40}, 1).at(20, 20).a, 64, 2);
-  // A translucent leaf fades by its colour alone, and looks as the same shape in a group does.
+  // A translucent leaf fades by its colour alone, looking as the same shape in a group does.
   PlacedNode leaf = shape(ShapeKind::capsule, {4, 4, 32, 12}, kRed);
   leaf.opacity = 0.5;
   PlacedNode grouped = node({0, 0, 40, 20}, {shape(ShapeKind::capsule, {4, 4, 32, 12}, kRed)});
@@ -141,8 +136,6 @@ TEST(RendererTest, OpacityMultipliesDownTheTreeAndClipsCutChildren) {
   }
 }
 
-// A quarter ring runs clockwise from twelve o'clock; empty, reversed or non-finite sectors,
-// non-finite frames and hidden nodes beside it draw nothing.
 TEST(RendererTest, SectorsRunClockwiseFromTwelveAndDegenerateNodesDrawNothing) {
   PlacedNode chart =
       node({0, 0, 100, 100},
@@ -166,7 +159,6 @@ TEST(RendererTest, SectorsRunClockwiseFromTwelveAndDegenerateNodesDrawNothing) {
   EXPECT_EQ(ring.at(50, 50).a, 0);
 }
 
-// Within its box, give or take a pixel of antialiasing; most of its width; on the baseline.
 TEST(RendererTest, TextIsDrawnInsideItsMeasuredBox) {
   struct Case {
     std::string text;
@@ -193,8 +185,7 @@ TEST(RendererTest, TextIsDrawnInsideItsMeasuredBox) {
   }
 }
 
-// Symbols, text, shapes, a sector and a translucent group, as a widget shows them: both vector
-// formats come out whole and keep every part as vector paths, with no fallback images.
+// Every part stays a vector path, with no fallback images.
 TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
   PlacedNode row = node({0, 0, 364, 170});
   double x = 16;
@@ -229,9 +220,7 @@ TEST(RendererTest, VectorFormatsDrawAWidgetWithoutImages) {
   EXPECT_EQ(imageFormatForPath("png"), std::nullopt);
 }
 
-// A new picture replaces the old file, readable by others; a path that cannot be written is
-// named in the error, and so is a target that cannot be drawn (no scale, no size, too many
-// pixels). No temporary file is left either way.
+// The old file is replaced, readable by others; errors name the path; no temporary is left.
 TEST(RendererTest, WritesFilesAtomicallyAndNamesUnwritablePaths) {
   const halyard::testing::TempDir dir;
   const std::string png = dir.file("widget.png");

@@ -15,9 +15,7 @@ ImageProbe drawn(std::string_view name, const ui::Rect& rect, const ui::RGBA& co
   return testing::drawnWith(60, 60, [&](cairo_t* cr) { drawSymbol(cr, name, rect, color); });
 }
 
-// In a flat rect a symbol keeps its proportions and sits in the middle. In a translucent tint
-// every inked pixel is the tint laid once: arrow heads overlap their arcs and clock hands meet
-// at the centre, yet one fill of the whole symbol never lays the tint twice.
+// In a translucent tint every inked pixel is the tint laid once, where parts overlap too.
 TEST(SymbolsTest, EverySymbolFillsTheMiddleOfItsRectOnceInTheTint) {
   ASSERT_EQ(symbolNames().size(), 6u);
   const ui::RGBA tint{0.2, 0.78, 0.35, 0.5};
@@ -45,7 +43,7 @@ TEST(SymbolsTest, EverySymbolFillsTheMiddleOfItsRectOnceInTheTint) {
 }
 
 TEST(SymbolsTest, KnockOutsAreTransparent) {
-  // Each symbol in its design box at two pixels per unit; a point on ink, one in a cut-out.
+  // A point on ink and one in a cut-out, in the design box at two pixels per unit.
   struct Case {
     std::string_view name;
     double boxWidth, boxHeight, inkX, inkY, holeX, holeY;
@@ -54,8 +52,7 @@ TEST(SymbolsTest, KnockOutsAreTransparent) {
                         Case{"externaldrive.fill", 26, 18, 13, 6, 19.6, 11.4},
                         Case{"exclamationmark.triangle.fill", 22, 20, 6, 16, 11, 9.8},
                         Case{"clock.badge.questionmark", 22.4, 20, 16.9, 1.2, 16.9, 8.15},
-                        // The dial's rim at the bottom; where it passes the clear ring round
-                        // the badge.
+                        // The dial's rim, and where it passes the clear ring round the badge.
                         Case{"clock.badge.questionmark", 22.4, 20, 8.8, 18.9, 16.1, 11.1}}) {
     SCOPED_TRACE(c.name);
     const ImageProbe image = drawn(c.name, {0, 0, 2 * c.boxWidth, 2 * c.boxHeight}, {0, 0, 0, 1});

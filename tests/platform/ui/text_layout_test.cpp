@@ -1,4 +1,3 @@
-// Text: measuring, shrinking, truncation, inherited settings and localisable keys.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -13,7 +12,7 @@ namespace {
 
 using namespace testing;
 
-// The text is set within the offered width, and that width is kept for drawing it again.
+// The offered width is kept for drawing the text again.
 TEST(TextLayout, SetsTextWithinTheWidth) {
   struct Case {
     View view;
@@ -23,14 +22,12 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
   };
   const auto oneLine = [](std::string text) { return caption(std::move(text)).lineLimit(1); };
   for (const Case& c : std::vector<Case>{
-           // Text that fits is not shrunk even when it may be.
-           {oneLine("abcdef").minimumScaleFactor(0.5), 30, "abcdef", {30, 12}},
+           {oneLine("abcdef").minimumScaleFactor(0.5), 30, "abcdef", {30, 12}},  // not shrunk
            {oneLine("abcdefghij").truncationMode(TruncationMode::middle), 30, "abc…ij", {30, 12}},
            {caption("abcdefghij"), 25, "abcdefghij", {25, 24}},  // wraps without a limit
            {oneLine("abc"), 0, "…", {5, 12}},
            {oneLine("abc").minimumScaleFactor(0.6), 0, "…", {3, 7.2}},  // at the smallest scale
-           // Shrinking stops at the minimum scale (0.6 × 10 = 6 points: 3 per character),
-           // then the tail is cut.
+           // Shrunk to the minimum scale, then cut.
            {oneLine("abcdefghijklmnopqrst").minimumScaleFactor(0.6), 30, "abcdefghi…", {30, 7.2}},
        }) {
     SCOPED_TRACE(c.displayed);
@@ -43,19 +40,7 @@ TEST(TextLayout, SetsTextWithinTheWidth) {
   }
 }
 
-// title2 (17 points) bold digits: 85 points wide at full size; 60 fit at scale 60/85.
-TEST(TextShrinking, FindsTheLargestSizeThatFitsAndKeepsTheFace) {
-  const View digits = Text("1234567890").font(Font::title2().bold().monospacedDigit());
-  const PlacedNode root = run(digits.lineLimit(1).minimumScaleFactor(0.6), {60, 100});
-  EXPECT_EQ(root.text->displayedText, "1234567890");
-  EXPECT_LE(root.frame.width, 60);
-  EXPECT_NEAR(root.text->spec.pointSize, 17 * 60.0 / 85.0, 17 * 0.006);
-  EXPECT_TRUE(root.text->spec.font.isBold && root.text->spec.font.hasMonospacedDigits);
-}
-
-// Settings reach the texts below them and the innermost value of each wins, also one that
-// clears a value. Consecutive settings share one node, and adding settings to a view (even a
-// moved-from copy) never changes that view.
+// The innermost setting wins; adding settings to a shared view never changes that view.
 TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
   const View base = caption("abc").kerning(0.5);
   View moved = base;
@@ -75,7 +60,6 @@ TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
               .kerning(0.4)
               .lineLimit(2),
           {400, 400});
-  // The point size, kerning, colour and line limit each text ends with.
   using Settings = std::tuple<double, double, StyleName, std::optional<int>>;
   std::vector<Settings> settings;
   for (const PlacedNode& child : root.children) {
@@ -92,8 +76,7 @@ TEST(TextEnvironment, InnermostSettingsWinAndSharedViewsStayAlone) {
   EXPECT_DOUBLE_EQ(at(root, {0}).frame.width, 11.4);  // kerning widens every character
 }
 
-// Bad values from the host fall back. Without a catalogue, a localised text shows its key
-// with the arguments in place.
+// Without a catalogue, a localised text shows its key with the arguments in place.
 TEST(TextEnvironment, BadValuesFromTheHostFallBack) {
   Environment env;
   env.minimumScaleFactor = std::numeric_limits<double>::quiet_NaN();
