@@ -2,12 +2,11 @@
 // A widget for the host's tests: it shows the text of one file (or "no file") with the reload
 // policy it is given.
 
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "platform/host/run_loop.hpp"
@@ -31,15 +30,10 @@ struct StubWidgetOptions {
 inline int grantedFile = -2;
 
 inline std::string fileText(const std::string& path) {
-  if (grantedFile == -2) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "no file";
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  const int fd = grantedFile == -2 ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : grantedFile;
   std::string text(4096, '\0');
-  const ssize_t got = grantedFile < 0 ? -1 : ::pread(grantedFile, text.data(), text.size(), 0);
+  const ssize_t got = fd < 0 ? -1 : ::pread(fd, text.data(), text.size(), 0);
+  if (fd >= 0 && fd != grantedFile) ::close(fd);
   if (got < 0) return "no file";
   text.resize(static_cast<std::size_t>(got));
   return text;
