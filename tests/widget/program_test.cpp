@@ -1,6 +1,4 @@
-// The halyard-widget program end to end, run as a process as scripts run it: exit statuses,
-// messages, what it prints, and how `run` ends and idles (the window: desktop_test.cpp; what
-// `run` draws again and when: the host's tests).
+// The halyard-widget program run as a process, as scripts run it (the window: desktop_test.cpp).
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -16,26 +14,22 @@ namespace halyard {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramRun;
-using testing::readFile;
-using testing::runWidget;
+using namespace testing;
 
 std::string quote(const std::string& path) {
   return "'" + path + "'";
 }
 
-// What scripts rely on: the exit status (0 done, 1 a file that does not decode, 2 a usage
-// mistake or an unusable path, 3 no usable font) and one line on stderr that names the
-// mistake (and, where there is a choice, what is accepted).
+// What scripts rely on: the exit status (0 done, 1 undecodable file, 2 usage mistake or unusable
+// path, 3 no usable font) and one line on stderr naming the mistake and what is accepted.
 TEST(CommandLine, ExitStatusAndMessages) {
-  testing::TempDir dir;
-  testing::writeFile(dir.file("bad.json"),
-                     R"({"generatedAt":"2026-03-14T09:30:00Z","repoCount":"3"})");
-  testing::writeFile(dir.file("one.json"),
-                     R"({"generatedAt":"2026-03-14T09:30:00Z","repoCount":1,"archiveCount":1,)"
-                     R"("totalUsageBytes":1,"byProvider":[],"topRepos":[],"health":"ok"})");
-  testing::writeFile(dir.file("fonts.conf"), "<?xml version=\"1.0\"?><fontconfig><cachedir>" +
-                                                 dir.file("cache") + "</cachedir></fontconfig>");
+  TempDir dir;
+  writeFile(dir.file("bad.json"), R"({"generatedAt":"2026-03-14T09:30:00Z","repoCount":"3"})");
+  writeFile(dir.file("one.json"),
+            R"({"generatedAt":"2026-03-14T09:30:00Z","repoCount":1,"archiveCount":1,)"
+            R"("totalUsageBytes":1,"byProvider":[],"topRepos":[],"health":"ok"})");
+  writeFile(dir.file("fonts.conf"), "<?xml version=\"1.0\"?><fontconfig><cachedir>" +
+                                        dir.file("cache") + "</cachedir></fontconfig>");
   const std::string noFonts = "FONTCONFIG_FILE=" + quote(dir.file("fonts.conf")) + " ";
   struct Case {
     std::string arguments;
@@ -85,17 +79,13 @@ TEST(CommandLine, ExitStatusAndMessages) {
     SCOPED_TRACE(c.arguments);
     const ProgramRun r = runWidget(c.arguments, c.prefix);
     EXPECT_EQ(r.status, c.status) << r.err;
-    if (c.out.empty()) {
-      EXPECT_EQ(r.out, "");
-    } else {
-      EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
-    }
+    EXPECT_TRUE(c.out.empty() ? r.out.empty() : r.out.find(c.out) != std::string::npos) << r.out;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.err.empty() ? 0 : 1) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.png")));
-  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-medium.png")), std::pair(364u, 170u));
-  EXPECT_EQ(testing::decodedPngFileSize(dir.file("halyard-large.png")), std::pair(364u, 382u));
+  EXPECT_EQ(decodedPngFileSize(dir.file("halyard-medium.png")), std::pair(364u, 170u));
+  EXPECT_EQ(decodedPngFileSize(dir.file("halyard-large.png")), std::pair(364u, 382u));
 }
 
 // timeline prints its entries and the date to ask again, snapshot and placeholder one entry
@@ -114,7 +104,7 @@ TEST(CommandLine, EntriesAsJson) {
   }
 }
 
-// Voluntary context switches of every thread of process `pid`: how often it woke up.
+// How often process `pid` woke up: the voluntary context switches of all its threads.
 long wakeUps(int pid) {
   long total = 0;
   for (const auto& task :
@@ -126,22 +116,21 @@ long wakeUps(int pid) {
   return total;
 }
 
-// Between reload dates and file changes nothing runs: no timer, no polling (GLib's file
-// monitors poll every four seconds for an entry of the root folder, so the missing folder of
-// the watched file lies right below a private /mnt). It keeps one picture; SIGTERM ends it.
+// Between reload dates and file changes nothing runs (the watched file's missing folder lies
+// right below a private /mnt: GLib polls every 4 s for an entry of the root folder).
 TEST(RunCommand, KeepsThePictureAndIdlesWithoutWakingUp) {
-  testing::TempDir dir;
+  TempDir dir;
   const std::string image = dir.file("widget.png");
-  testing::ChildProcess child(
+  ChildProcess child(
       {"/usr/bin/unshare", "--mount", "--map-root-user", "sh", "-c",
        "mount -t tmpfs none /mnt && exec \"$0\" run --family large --appearance dark -o \"$1\" "
        "--watch /mnt/absent/widget.json",
        HALYARD_WIDGET_BINARY, image},
       {{"XDG_CONFIG_HOME", dir.file("config")}}, dir.file("out"), dir.file("err"));
-  if (!testing::eventually([&] { return readFile(dir.file("out")) == image + "\n"; }, 20s))
+  if (!eventually([&] { return readFile(dir.file("out")) == image + "\n"; }, 20s))
     GTEST_SKIP() << "no private mount namespace with its own /mnt here: "
                  << readFile(dir.file("err"));
-  EXPECT_EQ(testing::decodedPngFileSize(image),
+  EXPECT_EQ(decodedPngFileSize(image),
             (std::pair<unsigned, unsigned>{728, 764}));  // large at scale 2
   std::this_thread::sleep_for(1s);
   const long before = wakeUps(child.pid());
