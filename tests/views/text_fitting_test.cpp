@@ -22,7 +22,7 @@ const render::PangoTextMeasurer& measurer() {
   return instance;
 }
 
-// Cut at the end in the medium layout's provider bars (62 points) and the footer (the same in
+// Cut at the end in the medium layout's provider bars (62 points) and the footer (shared by
 // both layouts), in the middle in the large layout's repository rows.
 TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
   const WidgetSnapshot s = example("long-names.json");
@@ -62,8 +62,7 @@ WidgetSnapshot withCounts(std::vector<std::int64_t> counts) {
   return s;
 }
 
-// The rows of a section that are shown are its first ones, in order (names found among
-// `shown`); whether its first row is.
+// Whether a section's first row is shown; the rows shown must be its first ones.
 template <typename Row>
 bool expectLeadingRows(const std::vector<Row>& rows, std::string Row::*name,
                        const std::set<std::string>& shown) {
@@ -80,9 +79,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
   const auto size = host::familySize(family);
   const ui::Rect content{16, 16, size.width - 32, size.height - 32};
 
-  // Nothing is drawn outside the content area, and no two texts or images overlap; the
-  // header starts at the area's top (inside the layouts' padding of 4), the footer's icon
-  // sits at its bottom.
+  // Nothing outside the content area (minus the layouts' padding of 4 at top and bottom), no
+  // two texts or images overlapping.
   double top = content.maxY();
   std::vector<const ui::PlacedNode*> drawn;
   for (const auto* node : findAll(tree, [](const ui::PlacedNode& node) {
@@ -106,8 +104,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
   EXPECT_DOUBLE_EQ(top, content.y + 4);
   EXPECT_NEAR(ofKind(tree, "Image").back()->frame.maxY(), content.maxY() - 4, 2.5);
 
-  // Byte counts and counters keep to one line (give or take the rounding of the frame's
-  // edges to pixels), and shrink to 70 % before they lose characters.
+  // Byte counts and counters keep to one line (give or take the frame's rounding to pixels),
+  // and shrink to 70 % before they lose characters.
   const ByteCountFormatter bytes(widgetLocale());
   std::set<std::string> counts{bytes.string(snapshot.totalUsageBytes),
                                std::to_string(snapshot.repoCount)};
@@ -131,8 +129,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
     }
   }
 
-  // A section's divider and title stand only above its first row; the donut only beside the
-  // first row of its legend, and its track when there is nothing to plot.
+  // A section's divider and title only above its first row; the donut only beside its
+  // legend's first row, and its track alone when there is nothing to plot.
   const bool firstProvider =
       expectLeadingRows(snapshot.byProvider, &WidgetSnapshot::ProviderUsage::label, shown);
   const bool firstRepo =
@@ -187,7 +185,6 @@ TEST(WidgetFits, EverySnapshotInBothFamiliesAtBothScales) {
 }
 
 // Long lists cost only the rows shown: for 100 000 repositories a layout makes a few dozen.
-// (That they give up their last rows, and whole sections, is what the fitting cases see.)
 TEST(WidgetFits, LongListsCostOnlyTheRowsShown) {
   const std::uint64_t before = ui::forEachRowsMade();
   const auto huge = layoutEntry(withLists(3, 100000), WidgetFamily::systemLarge, &measurer());
