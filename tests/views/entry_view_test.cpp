@@ -195,26 +195,5 @@ TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
   EXPECT_TRUE(contains(seen.front(), "1,2 TB") && contains(seen.front(), "dentro de 11 h"));
 }
 
-// One element per header, row and footer, each inside the widget, labelled with the full texts
-// (the large layout's elements: the screen reader's test of the window).
-TEST(Accessibility, ElementsInReadingOrderFromTheFullTexts) {
-  const auto tree = layoutEntry(example("long-names.json"), WidgetFamily::systemMedium);
-  std::vector<std::string> labels;
-  for (const auto& element : ui::accessibilityTree(tree)) {
-    labels.push_back((element.role == ui::AccessibilityRole::heading ? "#" : "") + element.label);
-    const ui::Rect& f = element.frame;
-    EXPECT_TRUE(f.width > 0 && f.x >= tree.frame.x && f.y >= tree.frame.y &&
-                f.maxX() <= tree.frame.maxX() && f.maxY() <= tree.frame.maxY())
-        << element.label;
-  }
-  EXPECT_EQ(labels,
-            (std::vector<std::string>{
-                "920,53 GB; 4 repos, 1 archivo; estado: en curso",
-                "Disco externo de la oficina central, 512 GB",
-                "Almacenamiento remoto cifrado, 307,2 GB", "Caja compartida del equipo, 101,33 GB",
-                "Próximo backup: copia-de-seguridad-del-portátil-de-ana-2026, Cada noche a "
-                "las tres, dentro de 16 horas"}));
-}
-
 }  // namespace
 }  // namespace halyard

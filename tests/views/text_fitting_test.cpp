@@ -23,8 +23,8 @@ const render::PangoTextMeasurer& measurer() {
 }
 
 // Cut at the end in the medium layout's provider bars (62 points) and the footer (shared by
-// both layouts), in the middle in the large layout's repository rows.
-TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
+// both layouts), in the middle in the large layout's repository rows; read whole.
+TEST(TextFitting, LongNamesAreCutWhereEachSectionSaysAndReadWhole) {
   const WidgetSnapshot s = example("long-names.json");
   const auto shown = [&](const ui::PlacedNode& tree, const std::string& text) {
     const auto* node = textNode(tree, text);
@@ -37,6 +37,24 @@ TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
   EXPECT_THAT(shown(medium, footer), MatchesRegex("Próx\\. copia.*…"));
   const auto large = layoutEntry(s, WidgetFamily::systemLarge, &measurer());
   EXPECT_THAT(shown(large, s.topRepos[0].name), MatchesRegex("copia.*….*2026"));
+
+  // One element per header, row and footer, each inside the widget (the large layout's: the
+  // screen reader's test of the window).
+  std::vector<std::string> labels;
+  for (const auto& element : ui::accessibilityTree(medium)) {
+    labels.push_back((element.role == ui::AccessibilityRole::heading ? "#" : "") + element.label);
+    const ui::Rect& f = element.frame;
+    EXPECT_TRUE(f.width > 0 && f.x >= medium.frame.x && f.y >= medium.frame.y &&
+                f.maxX() <= medium.frame.maxX() && f.maxY() <= medium.frame.maxY())
+        << element.label;
+  }
+  EXPECT_EQ(labels,
+            (std::vector<std::string>{
+                "920,53 GB; 4 repos, 1 archivo; estado: en curso",
+                "Disco externo de la oficina central, 512 GB",
+                "Almacenamiento remoto cifrado, 307,2 GB", "Caja compartida del equipo, 101,33 GB",
+                "Próximo backup: copia-de-seguridad-del-portátil-de-ana-2026, Cada noche a "
+                "las tres, dentro de 16 horas"}));
 }
 
 WidgetSnapshot withLists(std::size_t providers, std::size_t repos) {
@@ -79,8 +97,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
   const auto size = host::familySize(family);
   const ui::Rect content{16, 16, size.width - 32, size.height - 32};
 
-  // Nothing outside the content area (minus the layouts' padding of 4 at top and bottom), no
-  // two texts or images overlapping.
+  // Nothing outside the content area, no two texts or images overlapping; the header and the
+  // footer's icon 4 inside its top and bottom.
   double top = content.maxY();
   std::vector<const ui::PlacedNode*> drawn;
   for (const auto* node : findAll(tree, [](const ui::PlacedNode& node) {
