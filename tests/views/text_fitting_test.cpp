@@ -57,26 +57,19 @@ TEST(TextFitting, LongNamesAreCutWhereEachSectionSaysAndReadWhole) {
                 "las tres, dentro de 16 horas"}));
 }
 
-WidgetSnapshot withLists(std::size_t providers, std::size_t repos) {
+// Rows with descending byte counts, or with `counts` (the first also the total) in both lists.
+WidgetSnapshot withLists(std::size_t providers, std::size_t repos,
+                         const std::vector<std::int64_t>& counts = {}) {
   WidgetSnapshot s = example();
   s.byProvider.clear();
   s.topRepos.clear();
   for (std::size_t i = 0; i < providers; ++i)
     s.byProvider.push_back({i % 2 ? "local" : "tarnBox", "proveedor " + std::to_string(i),
-                            static_cast<std::int64_t>(providers - i) << 30});
+                            counts.empty() ? std::int64_t(providers - i) << 30 : counts[i]});
   for (std::size_t i = 0; i < repos; ++i)
     s.topRepos.push_back({"repositorio " + std::to_string(i), "tarnBase",
-                          static_cast<std::int64_t>(repos - i) << 28});
-  return s;
-}
-
-WidgetSnapshot withCounts(std::vector<std::int64_t> counts) {
-  WidgetSnapshot s = withLists(counts.size(), counts.size());
-  for (std::size_t i = 0; i < counts.size(); ++i) {
-    s.byProvider[i].bytes = counts[i];
-    s.topRepos[i].bytes = counts[i];
-  }
-  s.totalUsageBytes = counts.front();
+                          counts.empty() ? std::int64_t(repos - i) << 28 : counts[i]});
+  if (!counts.empty()) s.totalUsageBytes = counts.front();
   return s;
 }
 
@@ -186,9 +179,9 @@ TEST(WidgetFits, EverySnapshotInBothFamiliesAtBothScales) {
       {"13 providers, 4 repositories", withLists(13, 4)},
       {"12 repositories", withLists(3, 12)},
       {"40 repositories", withLists(2, 40)},
-      {"odd byte counts", withCounts({INT64_MIN, -1023, 1000, INT64_MAX})},
+      {"odd byte counts", withLists(4, 4, {INT64_MIN, -1023, 1000, INT64_MAX})},
       {"19-digit counters", counters},
-      {"all-zero providers", withCounts({0, -5, 0})},
+      {"all-zero providers", withLists(3, 3, {0, -5, 0})},
       {"placeholder", WidgetSnapshot::placeholder()},
   };
   for (const auto& [name, snapshot] : cases) {

@@ -1,7 +1,6 @@
 #pragma once
 // Lays the entry view out as the host does and finds nodes in the placed tree.
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -67,10 +66,6 @@ inline std::vector<const ui::PlacedNode*> bars(const ui::PlacedNode& root, bool 
     return node.kind == "Capsule" &&
            (node.shape->fill.style == ui::StyleName::hierarchicalTertiary) == track;
   });
-}
-
-inline bool contains(const std::vector<std::string>& list, const std::string& item) {
-  return std::find(list.begin(), list.end(), item) != list.end();
 }
 
 }  // namespace halyard::testing
