@@ -44,8 +44,7 @@ TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
   }
 }
 
-// The header's texts after the total (no archive counter without archives, plain digits); the
-// health's symbol and colour at the trailing edge.
+// The header's texts after the total; the health's symbol and colour at the trailing edge.
 TEST(Header, CountersWordsAndHealth) {
   const std::string empty = "Abre Halyard para generar estadísticas";
   struct Case {
@@ -80,8 +79,7 @@ TEST(Header, CountersWordsAndHealth) {
   }
 }
 
-// Bars against the largest row shown, at least the minimum, coloured by provider: the medium
-// layout's first three providers, the large layout's repositories.
+// Bars against the largest row shown, at least the minimum, coloured by provider.
 TEST(UsageBars, RowsInOrderAgainstTheLargestShown) {
   WidgetSnapshot s = example();
   s.byProvider = {{"local", "A", 10}, {"tarnBase", "B", 30}, {"x", "C", 0}};
@@ -117,7 +115,6 @@ TEST(UsageBars, RowsInOrderAgainstTheLargestShown) {
 TEST(UsageBars, WidthRules) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  // bytes, reference, available, width
   const std::tuple<std::int64_t, std::int64_t, double, double> cases[] = {
       {0, 0, 200, 0},    {5, -1, 200, 0}, {1, 2, 3, 4},   {1, 2, 0, 0},
       {-10, 30, 200, 4}, {1, 2, nan, 0},  {1, 2, inf, 0}, {INT64_MIN, INT64_MAX, 100, 4}};
@@ -129,8 +126,7 @@ TEST(UsageBars, WidthRules) {
   EXPECT_EQ(referenceValue({}), 1);
 }
 
-// The next backup's line (the example's: fotos, Diario, at 21:00) and its phrase at the
-// trailing edge; without one, a line at the leading edge.
+// The next backup's line and phrase at the trailing edge; without one, a line at the leading edge.
 TEST(Footer, NextBackupLineAndItsPhrase) {
   WidgetSnapshot s = example();
   const auto tree = layoutEntry(s, WidgetFamily::systemMedium);
@@ -148,15 +144,13 @@ TEST(Footer, NextBackupLineAndItsPhrase) {
 
 TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
   const ByteCountFormatter bytes("es");
+  // No fraction digits for KB, one for MB, two from GB; exact halves (2,5 KB, 1,25 MB, 3,125 GB)
+  // to even; 1048575 rounds up into the next unit, not to "1024 KB".
   const std::pair<std::int64_t, const char*> cases[] = {
-      {0, "0 bytes"},          {1, "1 byte"},         {1023, "1023 bytes"}, {1024, "1 KB"},
-      {1536, "2 KB"},           // no fraction digits for KB
-      {2560, "2 KB"},           // exactly 2,5: half to even
-      {1048575, "1 MB"},        // rounds up into the next unit, not "1024 KB"
-      {1310720, "1,2 MB"},      // exactly 1,25: half to even, the locale's separator
-      {3355443200, "3,12 GB"},  // exactly 3,125: two fraction digits for GB, half to even
-      {-1, "-1 byte"},         {-1572864, "-1,5 MB"}, {LLONG_MAX, "8 EB"},  {LLONG_MIN, "-8 EB"},
-  };
+      {0, "0 bytes"},      {1, "1 byte"},         {1023, "1023 bytes"},    {1024, "1 KB"},
+      {1536, "2 KB"},      {2560, "2 KB"},        {1048575, "1 MB"},       {1310720, "1,2 MB"},
+      {-1, "-1 byte"},     {-1572864, "-1,5 MB"}, {3355443200, "3,12 GB"}, {LLONG_MAX, "8 EB"},
+      {LLONG_MIN, "-8 EB"}};
   for (const auto& [count, expected] : cases)
     EXPECT_EQ(bytes.string(count), expected) << count;
   EXPECT_EQ(ByteCountFormatter("en_US").string(1572864), "1.5 MB");
@@ -165,32 +159,27 @@ TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
 TEST(RelativeDateFormatter, LargestWholeUnitOfTheCalendarDifference) {
   const RelativeDateFormatter relative("es");
   const Date reference = *parseRfc3339("2026-03-14T09:30:00Z");
+  // Truncated, not rounded (90 min, 119 s); past and future differ even at 0 s.
   const std::pair<std::chrono::microseconds, const char*> cases[] = {
-      {2h, "dentro de 2 h"},         {-3min, "hace 3 min"},
-      {90min, "dentro de 1 h"},  // truncated, not rounded
-      {119s, "dentro de 1 min"},     {0s, "dentro de 0 s"},
-      {-500ms, "hace 0 s"},  // past and future always differ
-      {24h * 8, "dentro de 1 sem."}, {-24h * 400, "hace 1 a"},
-  };
-  for (const auto& [offset, expected] : cases) {
+      {2h, "dentro de 2 h"},         {-3min, "hace 3 min"},   {90min, "dentro de 1 h"},
+      {119s, "dentro de 1 min"},     {0s, "dentro de 0 s"},   {-500ms, "hace 0 s"},
+      {24h * 8, "dentro de 1 sem."}, {-24h * 400, "hace 1 a"}};
+  for (const auto& [offset, expected] : cases)
     EXPECT_EQ(relative.string(reference + offset, reference), expected) << offset.count();
-  }
 }
 
-// The shared formatters are made on first use by whichever render comes first (CI runs this
-// under ThreadSanitizer).
+// Shared formatters, made on first use by whichever render comes first (CI runs this in TSan).
 TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
   const WidgetSnapshot snapshot = example();
   std::vector<std::vector<std::string>> seen(6);
-  std::vector<std::thread> threads;
-  for (auto& texts : seen) {
-    threads.emplace_back([&snapshot, &texts] {
-      const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
-      texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
-    });
+  {
+    std::vector<std::jthread> threads;  // joined at the end of the block
+    for (auto& texts : seen)
+      threads.emplace_back([&snapshot, &texts] {
+        const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
+        texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
+      });
   }
-  for (auto& thread : threads)
-    thread.join();
   for (const auto& texts : seen)
     EXPECT_EQ(texts, seen.front());
   EXPECT_THAT(seen.front(), ::testing::IsSupersetOf({"1,2 TB", "dentro de 11 h"}));

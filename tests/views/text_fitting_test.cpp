@@ -38,8 +38,7 @@ TEST(TextFitting, LongNamesAreCutWhereEachSectionSaysAndReadWhole) {
   const auto large = layoutEntry(s, WidgetFamily::systemLarge, &measurer());
   EXPECT_THAT(shown(large, s.topRepos[0].name), MatchesRegex("copia.*….*2026"));
 
-  // One element per header, row and footer, each inside the widget (the large layout's: the
-  // screen reader's test of the window).
+  // Read whole, each element inside the widget (the large layout's: the window's own test).
   std::vector<std::string> labels;
   for (const auto& element : ui::accessibilityTree(medium)) {
     labels.push_back((element.role == ui::AccessibilityRole::heading ? "#" : "") + element.label);

@@ -1,5 +1,4 @@
-// `halyard-widget run --window` on desktops each started for the test, and what a screen
-// reader finds of it.
+// `halyard-widget run --window` on desktops started for the test; what a screen reader finds.
 #include <gtest/gtest.h>
 
 #include <list>
@@ -141,8 +140,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
   widget.end();
 }
 
-// Under a reparenting window manager: clicks through the widget, one window per session,
-// and the position kept however the program ends.
+// Under a reparenting window manager: clicks go through, one window per session, position kept.
 TEST_F(DesktopWindow, UnderOpenbox) {
   if (!installed({"Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"}) || !startX())
     return;
@@ -150,6 +148,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   ASSERT_TRUE(openbox.ready()) << openbox.why();
   const Env env = xEnv();
   const std::string x = shellEnv(env);
+  const auto point = [](int px, int py) { return std::to_string(px) + " " + std::to_string(py); };
 
   // A green desktop window below everything, which reports the clicks it gets.
   Started& desktop = start("desktop", {X11_DESKTOP_WINDOW_BINARY}, env);
@@ -162,10 +161,9 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   const int centreY = window->y + window->height / 2;
   EXPECT_TRUE(shows([&](const Screenshot& s) { return s.at(centreX, centreY) != 0x00FF00; }))
       << "the widget is hidden behind the desktop window";
-  ASSERT_TRUE(commandOutput(x + "xdotool mousemove " + std::to_string(centreX) + " " +
-                            std::to_string(centreY) + " click 1"));
-  const std::string pressed = "press " + std::to_string(centreX) + " ";
-  EXPECT_TRUE(eventually([&] { return desktop.out().find(pressed) != npos; }, 10s))
+  ASSERT_TRUE(commandOutput(x + "xdotool mousemove " + point(centreX, centreY) + " click 1"));
+  EXPECT_TRUE(eventually(
+      [&] { return desktop.out().find("press " + point(centreX, centreY) + "\n") != npos; }, 10s))
       << "the click did not reach the window below";
 
   // A second window says that one runs, and which; --replace takes its place.
@@ -195,8 +193,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   };
   for (int attempt = 0; attempt < 3 && (attempt == 0 || !dragged()); ++attempt) {
     ASSERT_TRUE(window);
-    ASSERT_TRUE(commandOutput(x + "xdotool mousemove " + std::to_string(window->x + 40) + " " +
-                              std::to_string(window->y + 40) +
+    ASSERT_TRUE(commandOutput(x + "xdotool mousemove " + point(window->x + 40, window->y + 40) +
                               " mousedown 1 sleep 0.5 mousemove_relative -- -150 60 sleep 0.5 "
                               "mousemove_relative -- -150 60 sleep 0.5 mouseup 1"));
   }
@@ -222,8 +219,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   fourth.end();
 }
 
-// GNOME's compositor has no layer-shell: the window goes through XWayland, where the
-// compositor honours the hints that keep it below, on every workspace, out of the taskbar.
+// No layer-shell under GNOME: an X11 window, kept below, on every workspace, off the taskbar.
 TEST_F(DesktopWindow, OnGnomeItIsAnX11WindowKeptBelow) {
   if (!installed({"mutter", "Xwayland", "dbus-run-session", "xprop"})) return;
   MutterServer mutter(dir.path().string());
@@ -247,8 +243,7 @@ TEST_F(DesktopWindow, OnGnomeItIsAnX11WindowKeptBelow) {
   widget.end();
 }
 
-// Weston without input devices has no seat: the window, which takes no keyboard input,
-// starts and ends without a warning.
+// Weston without input devices has no seat: the window starts and ends without a warning.
 TEST_F(DesktopWindow, OnWestonWithoutAKeyboardItSaysNothing) {
   if (!installed({"weston"})) return;
   WestonServer weston(dir.path().string());
@@ -263,8 +258,7 @@ TEST_F(DesktopWindow, OnWestonWithoutAKeyboardItSaysNothing) {
     EXPECT_EQ(widget.err().find(complaint), npos) << widget.err();
 }
 
-// A bare X server: a dark GTK theme gives the dark widget, a compositor started later (and stopped
-// again) is followed, and the right button's menu switches the family (remembered) and quits.
+// A bare X server: a dark GTK theme, a compositor that comes and goes, the right button's menu.
 TEST_F(DesktopWindow, OnABareXServer) {
   if (!installed({"Xvfb", "xcompmgr", "xwininfo", "import", "xdotool"}) || !startX()) return;
   Env env = xEnv();
@@ -317,9 +311,8 @@ TEST_F(DesktopWindow, OnABareXServer) {
   EXPECT_NE(readFile(dir.file("config/halyard-widget/window.ini")).find("family=medium"), npos);
 }
 
-// Over accessibility buses of the test's own: the window's elements, a label that follows the
-// file, a failure announced; the keyboard, given on request, reaches the menu and Escape gives
-// it back. The widget reads a home folder of the test's own, mounted over the account's.
+// Over buses of the test's own: the elements, a label following the file, a failure announced;
+// the keyboard, given on request, reaches the menu. The widget sees a home of the test's own.
 TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   if (!installed({"Xvfb", "dbus-run-session", "/usr/libexec/at-spi-bus-launcher", "xdotool",
                   "xwininfo", "unshare"}))

@@ -1,5 +1,4 @@
-// Whatever lies at the snapshot path, the program comes back promptly with the file's data or
-// the placeholder. It runs with a fresh home folder mounted over the user's own.
+// Whatever lies at the snapshot path, the program answers promptly, in a home of the test's own.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -60,9 +59,8 @@ class HostileFiles : public ::testing::Test {
   const std::string path = home.file("Library/Application Support/Halyard/widget-snapshot.json");
 };
 
-// The confined `render` draws what the unconfined `preview` draws: the file's data (also a name
-// needing a fallback font nothing had loaded) or the placeholder, saying once why it refused the
-// file. Rows: only what the confinement changes (a folder it cannot open, a link it cannot grant).
+// The confined `render` draws what `preview` draws (also a name needing a fallback font nothing
+// had loaded), saying once why it refused a file. Rows: what the confinement changes.
 TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
   nlohmann::json strange = strangeDocument();
   strange["generatedAt"] = "2019-01-01T00:00:00Z";  // years ago: the same text for both runs
@@ -97,8 +95,7 @@ TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
   }
 }
 
-// `run` tells why it refuses the file once per change of the file, and once when it reads
-// the file again.
+// `run` says why it refuses the file once per change, and once when it reads it again.
 TEST_F(HostileFiles, RunTellsOnceWhyTheFileIsRefused) {
   using namespace std::chrono_literals;
   writeFile(path, "[]");

@@ -88,8 +88,7 @@ TEST(CommandLine, ExitStatusAndMessages) {
   EXPECT_EQ(decodedPngFileSize(dir.file("halyard-large.png")), std::pair(364u, 382u));
 }
 
-// timeline prints its entries and the date to ask again, snapshot and placeholder one entry
-// each, dated in UTC to the millisecond (which dates: the provider's tests).
+// Entries and the date to ask again as JSON, dated in UTC to the millisecond.
 TEST(CommandLine, EntriesAsJson) {
   const ProgramRun timeline = runWidget("timeline --family large --preview");
   ASSERT_EQ(timeline.status, 0) << timeline.err;
