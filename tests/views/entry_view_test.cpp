@@ -121,8 +121,6 @@ TEST(UsageBars, WidthRules) {
   for (const auto& [bytes, reference, available, width] : cases)
     EXPECT_DOUBLE_EQ(barWidth(bytes, reference, available), width)
         << bytes << "/" << reference << " of " << available;
-  const std::int64_t counts[] = {3, -7, 12, 12};
-  EXPECT_EQ(referenceValue(counts), 12);
   EXPECT_EQ(referenceValue({}), 1);
 }
 
@@ -180,8 +178,7 @@ TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
         texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
       });
   }
-  for (const auto& texts : seen)
-    EXPECT_EQ(texts, seen.front());
+  EXPECT_THAT(seen, ::testing::Each(seen.front()));
   EXPECT_THAT(seen.front(), ::testing::IsSupersetOf({"1,2 TB", "dentro de 11 h"}));
 }
 

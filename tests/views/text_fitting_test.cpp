@@ -183,15 +183,13 @@ TEST(WidgetFits, EverySnapshotInBothFamiliesAtBothScales) {
       {"all-zero providers", withLists(3, 3, {0, -5, 0})},
       {"placeholder", WidgetSnapshot::placeholder()},
   };
-  for (const auto& [name, snapshot] : cases) {
-    for (auto family : {WidgetFamily::systemMedium, WidgetFamily::systemLarge}) {
+  for (const auto& [name, snapshot] : cases)
+    for (auto family : {WidgetFamily::systemMedium, WidgetFamily::systemLarge})
       for (double scale : {1.0, 2.0}) {
         SCOPED_TRACE(name + (family == WidgetFamily::systemLarge ? ", large" : ", medium") + " @" +
                      std::to_string(static_cast<int>(scale)));
         expectFits(snapshot, family, scale);
       }
-    }
-  }
 }
 
 // Long lists cost only the rows shown: for 100 000 repositories a layout makes a few dozen.

@@ -127,8 +127,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
                s.at(x, 24 + kMediumHeight + 4) == SwayServer::kWallpaper;
       },
       20s))
-      << "the widget is not drawn over the wallpaper\n"
-      << widget.err();
+      << "the widget is not drawn over the wallpaper: " << widget.err();
 
   // A terminal opened later is tiled over the widget and keeps the focus.
   Started& terminal =
@@ -238,8 +237,7 @@ TEST_F(DesktopWindow, OnGnomeItIsAnX11WindowKeptBelow) {
                state->find("_NET_WM_STATE_SKIP_TASKBAR") != npos;
       },
       30s))
-      << state.value_or("no X11 window") << "\n"
-      << widget.err();
+      << state.value_or("no X11 window") << "; " << widget.err();
   widget.end();
 }
 

@@ -85,10 +85,10 @@ TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
     for (const std::string family : {"medium", "large"}) {
       const std::string rendered = out.file("halyard-" + family + ".png");
       const std::string previewed = out.file("preview-" + family + ".png");
-      ASSERT_EQ(runWidget("preview " + (shown ? "'" + path + "'" : "--placeholder") + " --family " +
-                          family + " -o '" + previewed + "'")
-                    .status,
-                0);
+      const ProgramRun preview =
+          runWidget("preview " + (shown ? "'" + path + "'" : "--placeholder") + " --family " +
+                    family + " -o '" + previewed + "'");
+      ASSERT_EQ(preview.status, 0) << preview.err;
       EXPECT_NE(decodedPngFileSize(rendered).first, 0u) << family;
       EXPECT_TRUE(readFile(rendered) == readFile(previewed)) << family;
     }
