@@ -17,10 +17,9 @@ using ui::StyleName;
 using ui::WidgetFamily;
 
 TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
-  const WidgetSnapshot full = example();
   for (auto family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium,
                       WidgetFamily::systemExtraLarge, WidgetFamily::accessoryRectangular}) {
-    const auto tree = layoutEntry(full, family);
+    const auto tree = layoutEntry(example(), family);
     // Medium: no sections, three provider bars at most (none where too short for any).
     EXPECT_TRUE(ofKind(tree, "Chart").empty());
     EXPECT_EQ(textNode(tree, "POR PROVEEDOR"), nullptr);

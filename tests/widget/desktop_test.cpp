@@ -227,11 +227,10 @@ TEST_F(DesktopWindow, OnGnomeItIsAnX11WindowKeptBelow) {
   ASSERT_TRUE(mutter.ready()) << mutter.why();
   const Env env = widgetEnv(mutter.clientEnv());
   Started& widget = start("widget", runWindow(), env);
-  const std::string x = shellEnv(env);
   std::optional<std::string> state;
   EXPECT_TRUE(eventually(
       [&] {
-        state = commandOutput(x + "xprop -name Halyard _NET_WM_STATE", 5);
+        state = commandOutput(shellEnv(env) + "xprop -name Halyard _NET_WM_STATE", 5);
         return state && state->find("_NET_WM_STATE_BELOW") != npos &&
                state->find("_NET_WM_STATE_STICKY") != npos &&
                state->find("_NET_WM_STATE_SKIP_TASKBAR") != npos;
@@ -344,8 +343,9 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
              "--watch", snapshot, "--debounce-ms", "50"},
             env);
 
+  const std::string x = shellEnv(env);
   const std::string reader =
-      shellEnv(env) + "/usr/bin/python3 " + sourcePath("tests/widget/read_accessible.py") + " ";
+      x + "/usr/bin/python3 " + sourcePath("tests/widget/read_accessible.py") + " ";
   nlohmann::json tree;
   const auto read = [&](const std::function<bool(const nlohmann::json&)>& until) {
     return eventually(
@@ -393,7 +393,6 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
 
   // Shift+F10 opens the menu (Mediano first).
   ASSERT_TRUE(windowUntil());
-  const std::string x = shellEnv(env);
   const auto hasFocus = [&] {
     const auto id = commandOutput(x + "xdotool getwindowfocus -f 2>/dev/null", 5);
     return id && std::stoul(*id) == std::stoul(window->id, nullptr, 16);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -125,8 +124,7 @@ TEST(RunCommand, KeepsThePictureAndIdlesWithoutWakingUp) {
   if (!eventually([&] { return readFile(dir.file("out")) == image + "\n"; }, 20s))
     GTEST_SKIP() << "no private mount namespace with its own /mnt here: "
                  << readFile(dir.file("err"));
-  EXPECT_EQ(decodedPngFileSize(image),
-            (std::pair<unsigned, unsigned>{728, 764}));  // large at scale 2
+  EXPECT_EQ(decodedPngFileSize(image), std::pair(728u, 764u));  // large at scale 2
   std::this_thread::sleep_for(1s);
   const long before = wakeUps(child.pid());
   std::this_thread::sleep_for(12s);
