@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -16,22 +17,15 @@ using ui::StyleName;
 using ui::WidgetFamily;
 
 TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
-  const WidgetSnapshot full = example();
   for (auto family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium,
                       WidgetFamily::systemExtraLarge, WidgetFamily::accessoryRectangular}) {
-    const auto tree = layoutEntry(full, family);
-    // Medium: no dividers, titles, donut or repository bars, and at most three providers
-    // (none in a family too short for any).
-    EXPECT_TRUE(ofKind(tree, "Divider").empty());
+    const auto tree = layoutEntry(example(), family);
+    // Medium: no sections, three provider bars at most (none where too short for any).
     EXPECT_TRUE(ofKind(tree, "Chart").empty());
-    EXPECT_FALSE(contains(texts(tree), "POR PROVEEDOR"));
-    EXPECT_FALSE(contains(texts(tree), "fotos"));
+    EXPECT_EQ(textNode(tree, "POR PROVEEDOR"), nullptr);
+    EXPECT_EQ(textNode(tree, "fotos"), nullptr);
     EXPECT_EQ(bars(tree).size(), family == WidgetFamily::accessoryRectangular ? 0u : 3u);
   }
-  const auto large = layoutEntry(full, WidgetFamily::systemLarge);
-  EXPECT_TRUE(contains(texts(large), "POR PROVEEDOR"));
-  EXPECT_TRUE(contains(texts(large), "POR REPOSITORIO"));
-  EXPECT_EQ(bars(large).size(), full.topRepos.size());
 
   // The donut: a sector and a legend row for every provider, coloured alike.
   const WidgetSnapshot many = example("many.json");
@@ -47,18 +41,9 @@ TEST(EntryViewLayouts, LargeFamilyGetsTheLargeLayoutEveryOtherTheMedium) {
     EXPECT_EQ(dots[i]->shape->fill.style, colours[i]);
     EXPECT_NE(textNode(donut, many.byProvider[i].label), nullptr);
   }
-
-  // Without providers or repositories: the empty state under the providers' title, no
-  // repository block.
-  const auto empty = layoutEntry(WidgetSnapshot::placeholder(), WidgetFamily::systemLarge);
-  EXPECT_TRUE(contains(texts(empty), "Abre Halyard para generar estadísticas"));
-  EXPECT_TRUE(contains(texts(empty), "POR PROVEEDOR"));
-  EXPECT_FALSE(contains(texts(empty), "POR REPOSITORIO"));
-  EXPECT_TRUE(ofKind(empty, "Chart").empty());
 }
 
-// The header's texts after the total: the counters with their words, no archive counter
-// unless there are archives, plain digits; the health's symbol and colour at the trailing edge.
+// The header's texts after the total; the health's symbol and colour at the trailing edge.
 TEST(Header, CountersWordsAndHealth) {
   const std::string empty = "Abre Halyard para generar estadísticas";
   struct Case {
@@ -93,8 +78,7 @@ TEST(Header, CountersWordsAndHealth) {
   }
 }
 
-// Bars in row order, against the largest row shown, at least the minimum, coloured by
-// provider: the medium layout's first three providers, the large layout's repositories.
+// Bars against the largest row shown, at least the minimum, coloured by provider.
 TEST(UsageBars, RowsInOrderAgainstTheLargestShown) {
   WidgetSnapshot s = example();
   s.byProvider = {{"local", "A", 10}, {"tarnBase", "B", 30}, {"x", "C", 0}};
@@ -126,28 +110,20 @@ TEST(UsageBars, RowsInOrderAgainstTheLargestShown) {
   }
 }
 
-// What the bars of a layout do not show: no width without a reference or room for it, the
-// minimum for nothing or less, no overflow at the extremes.
+// No width without a reference or room for it, the minimum for nothing or less, no overflow.
 TEST(UsageBars, WidthRules) {
-  struct Case {
-    std::int64_t bytes, reference;
-    double available, expected;
-  };
-  for (const Case& c :
-       {Case{0, 0, 200, 0}, Case{5, -1, 200, 0}, Case{1, 2, 3, 4}, Case{1, 2, 0, 0},
-        Case{-10, 30, 200, 4}, Case{1, 2, std::numeric_limits<double>::quiet_NaN(), 0},
-        Case{1, 2, std::numeric_limits<double>::infinity(), 0},
-        Case{INT64_MIN, INT64_MAX, 100, 4}}) {
-    EXPECT_DOUBLE_EQ(barWidth(c.bytes, c.reference, c.available), c.expected)
-        << c.bytes << "/" << c.reference << " of " << c.available;
-  }
-  const std::int64_t counts[] = {3, -7, 12, 12};
-  EXPECT_EQ(referenceValue(counts), 12);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::tuple<std::int64_t, std::int64_t, double, double> cases[] = {
+      {0, 0, 200, 0},    {5, -1, 200, 0}, {1, 2, 3, 4},   {1, 2, 0, 0},
+      {-10, 30, 200, 4}, {1, 2, nan, 0},  {1, 2, inf, 0}, {INT64_MIN, INT64_MAX, 100, 4}};
+  for (const auto& [bytes, reference, available, width] : cases)
+    EXPECT_DOUBLE_EQ(barWidth(bytes, reference, available), width)
+        << bytes << "/" << reference << " of " << available;
   EXPECT_EQ(referenceValue({}), 1);
 }
 
-// The next backup's line (in the example: fotos, Diario, at 21:00) and its phrase at the
-// trailing edge; without one, a line at the leading edge.
+// The next backup's line and phrase at the trailing edge; without one, a line at the leading edge.
 TEST(Footer, NextBackupLineAndItsPhrase) {
   WidgetSnapshot s = example();
   const auto tree = layoutEntry(s, WidgetFamily::systemMedium);
@@ -165,15 +141,13 @@ TEST(Footer, NextBackupLineAndItsPhrase) {
 
 TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
   const ByteCountFormatter bytes("es");
+  // No fraction digits for KB, one for MB, two from GB; exact halves (2,5 KB, 1,25 MB, 3,125 GB)
+  // to even; 1048575 rounds up into the next unit, not to "1024 KB".
   const std::pair<std::int64_t, const char*> cases[] = {
-      {0, "0 bytes"},          {1, "1 byte"},         {1023, "1023 bytes"}, {1024, "1 KB"},
-      {1536, "2 KB"},           // no fraction digits for KB
-      {2560, "2 KB"},           // exactly 2,5: half to even
-      {1048575, "1 MB"},        // rounds up into the next unit, not "1024 KB"
-      {1310720, "1,2 MB"},      // exactly 1,25: half to even, the locale's separator
-      {3355443200, "3,12 GB"},  // exactly 3,125: two fraction digits for GB, half to even
-      {-1, "-1 byte"},         {-1572864, "-1,5 MB"}, {LLONG_MAX, "8 EB"},  {LLONG_MIN, "-8 EB"},
-  };
+      {0, "0 bytes"},      {1, "1 byte"},         {1023, "1023 bytes"},    {1024, "1 KB"},
+      {1536, "2 KB"},      {2560, "2 KB"},        {1048575, "1 MB"},       {1310720, "1,2 MB"},
+      {-1, "-1 byte"},     {-1572864, "-1,5 MB"}, {3355443200, "3,12 GB"}, {LLONG_MAX, "8 EB"},
+      {LLONG_MIN, "-8 EB"}};
   for (const auto& [count, expected] : cases)
     EXPECT_EQ(bytes.string(count), expected) << count;
   EXPECT_EQ(ByteCountFormatter("en_US").string(1572864), "1.5 MB");
@@ -182,70 +156,29 @@ TEST(ByteCountFormatter, BinaryUnitsInTheLocalesNumbers) {
 TEST(RelativeDateFormatter, LargestWholeUnitOfTheCalendarDifference) {
   const RelativeDateFormatter relative("es");
   const Date reference = *parseRfc3339("2026-03-14T09:30:00Z");
+  // Truncated, not rounded (90 min, 119 s); past and future differ even at 0 s.
   const std::pair<std::chrono::microseconds, const char*> cases[] = {
-      {2h, "dentro de 2 h"},         {-3min, "hace 3 min"},
-      {90min, "dentro de 1 h"},  // truncated, not rounded
-      {119s, "dentro de 1 min"},     {0s, "dentro de 0 s"},
-      {-500ms, "hace 0 s"},  // past and future always differ
-      {24h * 8, "dentro de 1 sem."}, {-24h * 400, "hace 1 a"},
-  };
-  for (const auto& [offset, expected] : cases) {
+      {2h, "dentro de 2 h"},         {-3min, "hace 3 min"},   {90min, "dentro de 1 h"},
+      {119s, "dentro de 1 min"},     {0s, "dentro de 0 s"},   {-500ms, "hace 0 s"},
+      {24h * 8, "dentro de 1 sem."}, {-24h * 400, "hace 1 a"}};
+  for (const auto& [offset, expected] : cases)
     EXPECT_EQ(relative.string(reference + offset, reference), expected) << offset.count();
-  }
 }
 
-// Renders on several threads at once: the shared formatters are created once, on first use,
-// whichever render gets there first (run alone under ThreadSanitizer in CI).
+// Shared formatters, made on first use by whichever render comes first (CI runs this in TSan).
 TEST(SharedFormatters, ConcurrentFirstUseFromRenders) {
   const WidgetSnapshot snapshot = example();
   std::vector<std::vector<std::string>> seen(6);
-  std::vector<std::thread> threads;
-  for (auto& texts : seen) {
-    threads.emplace_back([&snapshot, &texts] {
-      const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
-      texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
-    });
+  {
+    std::vector<std::jthread> threads;  // joined at the end of the block
+    for (auto& texts : seen)
+      threads.emplace_back([&snapshot, &texts] {
+        const ui::testing::FakeMeasurer measurer;  // one per thread: it counts its calls
+        texts = testing::texts(layoutEntry(snapshot, WidgetFamily::systemMedium, &measurer));
+      });
   }
-  for (auto& thread : threads)
-    thread.join();
-  for (const auto& texts : seen)
-    EXPECT_EQ(texts, seen.front());
-  EXPECT_TRUE(contains(seen.front(), "1,2 TB") && contains(seen.front(), "dentro de 11 h"));
-}
-
-// What a screen reader reads, in order: a heading's label marked "#", then any announcement
-// marked "!"; each element lies inside the widget.
-std::vector<std::string> elements(const WidgetSnapshot& snapshot, WidgetFamily family) {
-  const auto tree = layoutEntry(snapshot, family);
-  std::vector<std::string> labels;
-  for (const auto& element : ui::accessibilityTree(tree)) {
-    labels.push_back((element.role == ui::AccessibilityRole::heading ? "#" : "") + element.label);
-    if (!element.announcement.empty()) labels.push_back("!" + element.announcement);
-    const ui::Rect& f = element.frame;
-    EXPECT_TRUE(f.width > 0 && f.x >= tree.frame.x && f.y >= tree.frame.y &&
-                f.maxX() <= tree.frame.maxX() && f.maxY() <= tree.frame.maxY())
-        << element.label;
-  }
-  return labels;
-}
-
-// One element per header, row and footer, titles as headings, labels from the full texts.
-TEST(Accessibility, ElementsOfTheExamplesInReadingOrder) {
-  WidgetSnapshot failing = example();
-  failing.health = WidgetSnapshot::Health::error;
-  EXPECT_EQ(elements(failing, WidgetFamily::systemLarge),
-            (std::vector<std::string>{
-                "1,2 TB; 3 repos, 128 archivos; estado: error", "!Halyard: error en los backups",
-                "#Por proveedor", "Local, 768 GB", "Remoto, 384 GB", "Caja, 76,8 GB",
-                "#Por repositorio", "fotos, 570 GB", "documentos, 384 GB", "proyectos, 198 GB",
-                "correo, 76,8 GB", "Próximo backup: fotos, Diario, dentro de 11 horas"}));
-  EXPECT_EQ(elements(example("long-names.json"), WidgetFamily::systemMedium),
-            (std::vector<std::string>{
-                "920,53 GB; 4 repos, 1 archivo; estado: en curso",
-                "Disco externo de la oficina central, 512 GB",
-                "Almacenamiento remoto cifrado, 307,2 GB", "Caja compartida del equipo, 101,33 GB",
-                "Próximo backup: copia-de-seguridad-del-portátil-de-ana-2026, Cada noche a las "
-                "tres, dentro de 16 horas"}));
+  EXPECT_THAT(seen, ::testing::Each(seen.front()));
+  EXPECT_THAT(seen.front(), ::testing::IsSupersetOf({"1,2 TB", "dentro de 11 h"}));
 }
 
 }  // namespace

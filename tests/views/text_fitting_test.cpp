@@ -22,9 +22,9 @@ const render::PangoTextMeasurer& measurer() {
   return instance;
 }
 
-// Cut at the end in the medium layout's provider bars (62 points) and the footer (the same in
-// both layouts), in the middle in the large layout's repository rows.
-TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
+// Cut at the end in the medium layout's provider bars (62 points) and the footer (shared by
+// both layouts), in the middle in the large layout's repository rows; read whole.
+TEST(TextFitting, LongNamesAreCutWhereEachSectionSaysAndReadWhole) {
   const WidgetSnapshot s = example("long-names.json");
   const auto shown = [&](const ui::PlacedNode& tree, const std::string& text) {
     const auto* node = textNode(tree, text);
@@ -37,33 +37,42 @@ TEST(TextFitting, LongNamesAreCutWhereEachSectionSays) {
   EXPECT_THAT(shown(medium, footer), MatchesRegex("Próx\\. copia.*…"));
   const auto large = layoutEntry(s, WidgetFamily::systemLarge, &measurer());
   EXPECT_THAT(shown(large, s.topRepos[0].name), MatchesRegex("copia.*….*2026"));
+
+  // Read whole, each element inside the widget (the large layout's: the window's own test).
+  std::vector<std::string> labels;
+  for (const auto& element : ui::accessibilityTree(medium)) {
+    labels.push_back((element.role == ui::AccessibilityRole::heading ? "#" : "") + element.label);
+    const ui::Rect& f = element.frame;
+    EXPECT_TRUE(f.width > 0 && f.x >= medium.frame.x && f.y >= medium.frame.y &&
+                f.maxX() <= medium.frame.maxX() && f.maxY() <= medium.frame.maxY())
+        << element.label;
+  }
+  EXPECT_EQ(labels,
+            (std::vector<std::string>{
+                "920,53 GB; 4 repos, 1 archivo; estado: en curso",
+                "Disco externo de la oficina central, 512 GB",
+                "Almacenamiento remoto cifrado, 307,2 GB", "Caja compartida del equipo, 101,33 GB",
+                "Próximo backup: copia-de-seguridad-del-portátil-de-ana-2026, Cada noche a "
+                "las tres, dentro de 16 horas"}));
 }
 
-WidgetSnapshot withLists(std::size_t providers, std::size_t repos) {
+// Rows with descending byte counts, or with `counts` (the first also the total) in both lists.
+WidgetSnapshot withLists(std::size_t providers, std::size_t repos,
+                         const std::vector<std::int64_t>& counts = {}) {
   WidgetSnapshot s = example();
   s.byProvider.clear();
   s.topRepos.clear();
   for (std::size_t i = 0; i < providers; ++i)
     s.byProvider.push_back({i % 2 ? "local" : "tarnBox", "proveedor " + std::to_string(i),
-                            static_cast<std::int64_t>(providers - i) << 30});
+                            counts.empty() ? std::int64_t(providers - i) << 30 : counts[i]});
   for (std::size_t i = 0; i < repos; ++i)
     s.topRepos.push_back({"repositorio " + std::to_string(i), "tarnBase",
-                          static_cast<std::int64_t>(repos - i) << 28});
+                          counts.empty() ? std::int64_t(repos - i) << 28 : counts[i]});
+  if (!counts.empty()) s.totalUsageBytes = counts.front();
   return s;
 }
 
-WidgetSnapshot withCounts(std::vector<std::int64_t> counts) {
-  WidgetSnapshot s = withLists(counts.size(), counts.size());
-  for (std::size_t i = 0; i < counts.size(); ++i) {
-    s.byProvider[i].bytes = counts[i];
-    s.topRepos[i].bytes = counts[i];
-  }
-  s.totalUsageBytes = counts.front();
-  return s;
-}
-
-// The rows of a section that are shown are its first ones, in order (names found among
-// `shown`); whether its first row is.
+// Whether a section's first row is shown; the rows shown must be its first ones.
 template <typename Row>
 bool expectLeadingRows(const std::vector<Row>& rows, std::string Row::*name,
                        const std::set<std::string>& shown) {
@@ -80,9 +89,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
   const auto size = host::familySize(family);
   const ui::Rect content{16, 16, size.width - 32, size.height - 32};
 
-  // Nothing is drawn outside the content area, and no two texts or images overlap; the
-  // header starts at the area's top (inside the layouts' padding of 4), the footer's icon
-  // sits at its bottom.
+  // Nothing outside the content area, no two texts or images overlapping; the header and the
+  // footer's icon 4 inside its top and bottom.
   double top = content.maxY();
   std::vector<const ui::PlacedNode*> drawn;
   for (const auto* node : findAll(tree, [](const ui::PlacedNode& node) {
@@ -106,8 +114,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
   EXPECT_DOUBLE_EQ(top, content.y + 4);
   EXPECT_NEAR(ofKind(tree, "Image").back()->frame.maxY(), content.maxY() - 4, 2.5);
 
-  // Byte counts and counters keep to one line (give or take the rounding of the frame's
-  // edges to pixels), and shrink to 70 % before they lose characters.
+  // Byte counts and counters keep to one line (give or take the frame's rounding to pixels),
+  // and shrink to 70 % before they lose characters.
   const ByteCountFormatter bytes(widgetLocale());
   std::set<std::string> counts{bytes.string(snapshot.totalUsageBytes),
                                std::to_string(snapshot.repoCount)};
@@ -131,8 +139,8 @@ void expectFits(const WidgetSnapshot& snapshot, WidgetFamily family, double scal
     }
   }
 
-  // A section's divider and title stand only above its first row; the donut only beside the
-  // first row of its legend, and its track when there is nothing to plot.
+  // A section's divider and title only above its first row; the donut only beside its
+  // legend's first row, and its track alone when there is nothing to plot.
   const bool firstProvider =
       expectLeadingRows(snapshot.byProvider, &WidgetSnapshot::ProviderUsage::label, shown);
   const bool firstRepo =
@@ -170,24 +178,21 @@ TEST(WidgetFits, EverySnapshotInBothFamiliesAtBothScales) {
       {"13 providers, 4 repositories", withLists(13, 4)},
       {"12 repositories", withLists(3, 12)},
       {"40 repositories", withLists(2, 40)},
-      {"odd byte counts", withCounts({INT64_MIN, -1023, 1000, INT64_MAX})},
+      {"odd byte counts", withLists(4, 4, {INT64_MIN, -1023, 1000, INT64_MAX})},
       {"19-digit counters", counters},
-      {"all-zero providers", withCounts({0, -5, 0})},
+      {"all-zero providers", withLists(3, 3, {0, -5, 0})},
       {"placeholder", WidgetSnapshot::placeholder()},
   };
-  for (const auto& [name, snapshot] : cases) {
-    for (auto family : {WidgetFamily::systemMedium, WidgetFamily::systemLarge}) {
+  for (const auto& [name, snapshot] : cases)
+    for (auto family : {WidgetFamily::systemMedium, WidgetFamily::systemLarge})
       for (double scale : {1.0, 2.0}) {
         SCOPED_TRACE(name + (family == WidgetFamily::systemLarge ? ", large" : ", medium") + " @" +
                      std::to_string(static_cast<int>(scale)));
         expectFits(snapshot, family, scale);
       }
-    }
-  }
 }
 
 // Long lists cost only the rows shown: for 100 000 repositories a layout makes a few dozen.
-// (That they give up their last rows, and whole sections, is what the fitting cases see.)
 TEST(WidgetFits, LongListsCostOnlyTheRowsShown) {
   const std::uint64_t before = ui::forEachRowsMade();
   const auto huge = layoutEntry(withLists(3, 100000), WidgetFamily::systemLarge, &measurer());

@@ -1,7 +1,6 @@
 #pragma once
 // Lays the entry view out as the host does and finds nodes in the placed tree.
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,8 +13,6 @@
 
 namespace halyard::testing {
 
-inline const Date kEntryDate = *parseRfc3339("2026-03-14T10:00:00Z");
-
 // One of the examples, which must decode.
 inline WidgetSnapshot example(const std::string& name = "full.json") {
   return loadSnapshot(sourcePath("examples/" + name)).value();
@@ -24,14 +21,11 @@ inline WidgetSnapshot example(const std::string& name = "full.json") {
 inline ui::PlacedNode layoutEntry(const WidgetSnapshot& snapshot, ui::WidgetFamily family,
                                   const ui::TextMeasurer* measurer = nullptr, double scale = 2) {
   static const ui::testing::FakeMeasurer fake;
-  host::WidgetRenderSettings settings;
-  settings.family = family;
-  settings.scale = scale;
-  settings.textDomain = HalyardWidgetEntryView::kTextDomain;
-  return host::layoutWidget(HalyardWidgetEntryView(HalyardWidgetEntry{kEntryDate, snapshot})
-                                .body()
-                                .containerBackground(ui::StyleName::tertiaryFill),
-                            settings, measurer ? *measurer : fake);
+  const HalyardWidgetEntry entry{*parseRfc3339("2026-03-14T10:00:00Z"), snapshot};
+  return host::layoutWidget(
+      HalyardWidgetEntryView(entry).body().containerBackground(ui::StyleName::tertiaryFill),
+      {.family = family, .scale = scale, .textDomain = HalyardWidgetEntryView::kTextDomain},
+      measurer ? *measurer : fake);
 }
 
 // Every node of `root`'s tree for which `match` holds, in drawing order.
@@ -72,10 +66,6 @@ inline std::vector<const ui::PlacedNode*> bars(const ui::PlacedNode& root, bool 
     return node.kind == "Capsule" &&
            (node.shape->fill.style == ui::StyleName::hierarchicalTertiary) == track;
   });
-}
-
-inline bool contains(const std::vector<std::string>& list, const std::string& item) {
-  return std::find(list.begin(), list.end(), item) != list.end();
 }
 
 }  // namespace halyard::testing

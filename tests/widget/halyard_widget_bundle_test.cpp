@@ -7,8 +7,7 @@
 namespace halyard {
 namespace {
 
-// The placeholder, the snapshot and the timeline's entry stand, in every family, on the
-// tertiary fill over the whole widget with rounded corners.
+// Every entry the bundle gives, in every family, stands on a rounded tertiary fill.
 TEST(Bundle, EveryDrawnEntryHasTheTertiaryFillBehindIt) {
   const ui::testing::FakeMeasurer measurer;
   const auto widget = HalyardWidgetBundle().body().front();

@@ -1,6 +1,4 @@
-// Whatever lies at the snapshot path, the program comes back promptly with the file's data or
-// the placeholder. It runs in a private mount namespace over a fresh home directory, so that
-// the user's own files are never touched.
+// Whatever lies at the snapshot path, the program answers promptly, in a home of the test's own.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -14,11 +12,8 @@ namespace halyard {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProgramRun;
-using testing::readFile;
-using testing::writeFile;
+using namespace testing;
 
-// A wrapper that mounts `home` over the account's home directory, in a mount namespace.
 std::string withHome(const std::string& home) {
   return "unshare --mount --map-root-user sh -c 'mount --bind \"$0\" \"$(getent passwd \"$(id "
          "-u)\" | cut -d: -f6)\" && exec \"$@\"' '" +
@@ -26,12 +21,10 @@ std::string withHome(const std::string& home) {
 }
 
 std::string example() {
-  return readFile(testing::sourcePath("examples/full.json"));
+  return readFile(sourcePath("examples/full.json"));
 }
 
-// The example with what a hostile writer may put in valid strings (control characters,
-// markup, bidirectional overrides, a name of 10 000 characters, one in a script that needs a
-// fallback font) and an ignored member nested 2 000 deep.
+// What a hostile writer may put in valid strings, and an ignored member nested 2 000 deep.
 nlohmann::json strangeDocument() {
   nlohmann::json doc = nlohmann::json::parse(example());
   doc["deep"] = nlohmann::json::parse(std::string(2000, '[') + std::string(2000, ']'));
@@ -57,21 +50,17 @@ class HostileFiles : public ::testing::Test {
     fs::create_directories(fs::path(path).parent_path());
   }
 
-  // At most 20 s, in the private home.
   ProgramRun run(const std::string& arguments, const std::string& environment = "") {
-    return testing::runWidget(arguments,
-                              "timeout -s KILL 20 " + withHome(home.path().string()) + environment);
+    return runWidget(arguments,
+                     "timeout -s KILL 20 " + withHome(home.path().string()) + environment);
   }
 
-  testing::TempDir home;
+  TempDir home;
   const std::string path = home.file("Library/Application Support/Halyard/widget-snapshot.json");
 };
 
-// The confined `render` draws exactly what the unconfined `preview` draws: the file's data,
-// strange strings included (also a name needing a fallback font nothing had loaded), or the
-// placeholder, saying once why it refused the file (nothing for a missing one). Which files
-// are refused is the loader's test; here only what the confinement changes: a folder, which the
-// confined render cannot open, and a link the kernel cannot grant.
+// The confined `render` draws what `preview` draws (also a name needing a fallback font nothing
+// had loaded), saying once why it refused a file. Rows: what the confinement changes.
 TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
   nlohmann::json strange = strangeDocument();
   strange["generatedAt"] = "2019-01-01T00:00:00Z";  // years ago: the same text for both runs
@@ -88,40 +77,35 @@ TEST_F(HostileFiles, ConfinedRenderDrawsWhatPreviewDraws) {
     make();
     const bool shown = said == nullptr && fs::exists(path);
     SCOPED_TRACE(said != nullptr ? said : shown ? "strange strings" : "missing");
-    testing::TempDir out;
+    TempDir out;
     const ProgramRun render = run("render -o '" + out.path().string() + "'");
     ASSERT_EQ(render.status, 0) << render.err;
-    EXPECT_EQ(occurrences(render.err, "halyard-widget:"), said == nullptr ? 0u : 1u) << render.err;
-    if (said != nullptr) {
-      EXPECT_EQ(occurrences(render.err, said), 1u) << render.err;
-    }
+    EXPECT_EQ(occurrences(render.err, "halyard-widget:"), said ? 1u : 0u) << render.err;
+    EXPECT_TRUE(!said || occurrences(render.err, said) == 1) << render.err;
     for (const std::string family : {"medium", "large"}) {
       const std::string rendered = out.file("halyard-" + family + ".png");
       const std::string previewed = out.file("preview-" + family + ".png");
-      ASSERT_EQ(testing::runWidget("preview " + (shown ? "'" + path + "'" : "--placeholder") +
-                                   " --family " + family + " -o '" + previewed + "'")
-                    .status,
-                0);
-      EXPECT_NE(testing::decodedPngFileSize(rendered).first, 0u) << family;
+      const ProgramRun preview =
+          runWidget("preview " + (shown ? "'" + path + "'" : "--placeholder") + " --family " +
+                    family + " -o '" + previewed + "'");
+      ASSERT_EQ(preview.status, 0) << preview.err;
+      EXPECT_NE(decodedPngFileSize(rendered).first, 0u) << family;
       EXPECT_TRUE(readFile(rendered) == readFile(previewed)) << family;
     }
   }
 }
 
-// `run` tells why it refuses the file once per change of the file, and once when it reads
-// the file again.
+// `run` says why it refuses the file once per change, and once when it reads it again.
 TEST_F(HostileFiles, RunTellsOnceWhyTheFileIsRefused) {
   using namespace std::chrono_literals;
   writeFile(path, "[]");
-  testing::TempDir dir;
-  testing::ChildProcess run(
-      {"sh", "-c",
-       "exec " + withHome(home.path().string()) + HALYARD_WIDGET_BINARY + " run -o " +
-           dir.file("w.png") + " --debounce-ms 50 --appearance light"},
-      {}, dir.file("out"), dir.file("err"));
+  TempDir dir;
+  ChildProcess run({"sh", "-c",
+                    "exec " + withHome(home.path().string()) + HALYARD_WIDGET_BINARY + " run -o " +
+                        dir.file("w.png") + " --debounce-ms 50 --appearance light"},
+                   {}, dir.file("out"), dir.file("err"));
   const auto says = [&](const std::string& part, std::size_t count) {
-    return testing::eventually(
-        [&] { return occurrences(readFile(dir.file("err")), part) >= count; }, 10s);
+    return eventually([&] { return occurrences(readFile(dir.file("err")), part) >= count; }, 10s);
   };
   ASSERT_TRUE(says("warning:", 1)) << readFile(dir.file("err"));
   writeFile(path, "[]");  // changed, refused alike
@@ -139,18 +123,16 @@ TEST_F(HostileFiles, RunTellsOnceWhyTheFileIsRefused) {
   EXPECT_EQ(occurrences(said, "generatedAt: expected"), 1u) << said;
 }
 
-// The confined extension answers as the provider in this process does, for strange strings,
-// a quarter-gigabyte document (read whole, within this machine's memory), no next backup.
-// The file is found through the user database's home, whatever HOME says.
+// The confined extension answers as the provider in this process does; it finds the file
+// through the user database's home, whatever HOME says.
 TEST_F(HostileFiles, ExtensionAnswersEqualTheProvidersOwn) {
   std::vector<std::string> documents{strangeDocument().dump()};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-  // Under a sanitizer the extension needs several times the memory and far more than its
-  // 10 seconds for it; the production build is what this case is about.
+  // A quarter-gigabyte document: too slow for the extension's 10 s under a sanitizer.
   documents.push_back("{\"padding\":\"" + std::string(std::size_t{255} << 20, 'a') + "\"," +
                       example().substr(1));
 #endif
-  documents.push_back(readFile(testing::sourcePath("examples/no-next-backup.json")));
+  documents.push_back(readFile(sourcePath("examples/no-next-backup.json")));
   for (const std::string& document : documents) {
     SCOPED_TRACE(document.substr(0, 60));
     writeFile(path, document);

@@ -1,10 +1,7 @@
 #!/usr/bin/python3
-"""What a screen reader finds of a window over the accessibility bus (Debian's pyatspi).
-
-`tree NAME`: the window named NAME as JSON (extents, and each child's role, name, text and
-extents, in screen coordinates), or null. `announcements SECONDS`: "ready" once listening,
-then the name of the first notification any application shows; gives up after SECONDS.
-"""
+"""What a screen reader finds over the accessibility bus (Debian's pyatspi): `tree NAME`, the
+window named NAME and its children as JSON (or null); `announcements SECONDS`, "ready" once
+listening, then the first notification shown, until SECONDS have passed."""
 import json
 import sys
 
