@@ -25,28 +25,15 @@ bool installed(std::initializer_list<const char*> tools) {
   return true;
 }
 
-// A program started in a process group of its own, its output in FILES.out and FILES.err.
-struct Started : ChildProcess {
-  Started(const std::vector<std::string>& argv, const Env& env, const std::string& name)
-      : ChildProcess(argv, env, name + ".out", name + ".err", true), files(name) {}
-  std::string out() const { return readFile(files + ".out"); }
-  std::string err() const { return readFile(files + ".err"); }
-  // Ends it as a user would: not killed, so that a coverage build counts what it ran.
-  void end() {
-    signal(SIGTERM);
-    EXPECT_EQ(wait(10s), 0) << err();
-  }
-  std::string files;
-};
-
 std::string where(const std::optional<WindowGeometry>& window) {
   return window ? std::to_string(window->x) + "," + std::to_string(window->y) : "nowhere";
 }
 
 class DesktopWindow : public ::testing::Test {
  protected:
-  Started& start(const std::string& name, const std::vector<std::string>& argv, const Env& env) {
-    return started_.emplace_back(argv, env, dir.file(name));
+  ChildProcess& start(const std::string& name, const std::vector<std::string>& argv,
+                      const Env& env) {
+    return started_.emplace_back(argv, env, dir.file(name), true);
   }
 
   std::vector<std::string> runWindow(std::vector<std::string> extra = {}) const {
@@ -104,7 +91,7 @@ class DesktopWindow : public ::testing::Test {
 
  private:
   std::optional<XvfbServer> xvfb_;
-  std::list<Started> started_;  // ended before the X server goes
+  std::list<ChildProcess> started_;  // ended before the X server goes
 };
 
 // Layer surfaces on the background layer stack in creation order, so a wallpaper client
@@ -117,7 +104,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
   ASSERT_TRUE(sway.ready()) << sway.why();
   shoot = [&] { return sway.screenshot(); };
 
-  Started& widget = start("widget", unprivileged(runWindow()), widgetEnv(sway.clientEnv()));
+  ChildProcess& widget = start("widget", unprivileged(runWindow()), widgetEnv(sway.clientEnv()));
   // The medium widget's centre, 24 points in from the top-right corner of the 1024 × 768 output.
   const int x = 1024 - 24 - 364 / 2;
   const int y = 24 + kMediumHeight / 2;
@@ -130,7 +117,7 @@ TEST_F(DesktopWindow, OnSwayItStandsAboveTheWallpaperAndBelowWindows) {
       << "the widget is not drawn over the wallpaper: " << widget.err();
 
   // A terminal opened later is tiled over the widget and keeps the focus.
-  Started& terminal =
+  ChildProcess& terminal =
       start("foot", unprivileged({"foot", "-o", "colors.background=00ff00"}), sway.clientEnv());
   EXPECT_TRUE(shows([&](const Screenshot& s) { return s.at(x, y) == 0x00FF00; }, 20s))
       << terminal.err();
@@ -150,11 +137,11 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   const auto point = [](int px, int py) { return std::to_string(px) + " " + std::to_string(py); };
 
   // A green desktop window below everything, which reports the clicks it gets.
-  Started& desktop = start("desktop", {X11_DESKTOP_WINDOW_BINARY}, env);
+  ChildProcess& desktop = start("desktop", {X11_DESKTOP_WINDOW_BINARY}, env);
   ASSERT_TRUE(eventually([&] { return desktop.out().find("mapped") == 0; }, 30s))
       << desktop.out() << desktop.err();
 
-  Started& first = start("first", runWindow({"--click-through"}), env);
+  ChildProcess& first = start("first", runWindow({"--click-through"}), env);
   ASSERT_TRUE(windowUntil()) << first.err();
   const int centreX = window->x + window->width / 2;
   const int centreY = window->y + window->height / 2;
@@ -166,12 +153,12 @@ TEST_F(DesktopWindow, UnderOpenbox) {
       << "the click did not reach the window below";
 
   // A second window says that one runs, and which; --replace takes its place.
-  Started& second = start("second", runWindow(), env);
+  ChildProcess& second = start("second", runWindow(), env);
   EXPECT_EQ(second.wait(20s), 0);
   EXPECT_NE(second.err().find("already running (process " + std::to_string(first.pid()) + ")"),
             npos)
       << second.err();
-  Started& third = start("third", runWindow({"--replace"}), env);
+  ChildProcess& third = start("third", runWindow({"--replace"}), env);
   EXPECT_EQ(first.wait(20s), 0);
   ASSERT_TRUE(windowUntil([&](const WindowGeometry&) { return !third.wait(0ms); })) << third.err();
 
@@ -212,7 +199,7 @@ TEST_F(DesktopWindow, UnderOpenbox) {
   const WindowGeometry dropped = *window;
   third.signal(SIGKILL);
   third.wait(10s);
-  Started& fourth = start("fourth", runWindow(), env);
+  ChildProcess& fourth = start("fourth", runWindow(), env);
   EXPECT_TRUE(windowUntil([&](const WindowGeometry& now) { return where(now) == where(dropped); }))
       << "dropped at " << where(dropped) << "; came back at " << where(window);
   fourth.end();
@@ -226,7 +213,7 @@ TEST_F(DesktopWindow, OnGnomeItIsAnX11WindowKeptBelow) {
     GTEST_SKIP() << "no mount namespace here for XWayland's socket folder: " << mutter.log();
   ASSERT_TRUE(mutter.ready()) << mutter.why();
   const Env env = widgetEnv(mutter.clientEnv());
-  Started& widget = start("widget", runWindow(), env);
+  ChildProcess& widget = start("widget", runWindow(), env);
   std::optional<std::string> state;
   EXPECT_TRUE(eventually(
       [&] {
@@ -245,7 +232,7 @@ TEST_F(DesktopWindow, OnWestonWithoutAKeyboardItSaysNothing) {
   if (!installed({"weston"})) return;
   WestonServer weston(dir.path().string());
   ASSERT_TRUE(weston.ready()) << weston.why();
-  Started& widget =
+  ChildProcess& widget =
       start("widget", runWindow({"-o", dir.file("widget.png")}), widgetEnv(weston.clientEnv()));
   ASSERT_TRUE(eventually([&] { return !widget.out().empty(); }, 20s)) << widget.err();
   std::this_thread::sleep_for(1s);
@@ -260,7 +247,7 @@ TEST_F(DesktopWindow, OnABareXServer) {
   if (!installed({"Xvfb", "xcompmgr", "xwininfo", "import", "xdotool"}) || !startX()) return;
   Env env = xEnv();
   env["GTK_THEME"] = "Adwaita:dark";
-  Started& widget = start("widget", runWindow({"--family", "large"}), env);
+  ChildProcess& widget = start("widget", runWindow({"--family", "large"}), env);
 
   const auto ofDepth = [&](int depth) {
     return windowUntil([&](const WindowGeometry& now) {
@@ -277,7 +264,7 @@ TEST_F(DesktopWindow, OnABareXServer) {
   })) << "not the dark widget";
   const std::uint32_t squareCorner = shot->at(window->x, window->y);
   {
-    Started compositor({"xcompmgr"}, {{"DISPLAY", display}}, dir.file("xcompmgr"));
+    ChildProcess compositor({"xcompmgr"}, {{"DISPLAY", display}}, dir.file("xcompmgr"), true);
     ASSERT_TRUE(ofDepth(32)) << "no window with alpha once composited\n" << widget.err();
     EXPECT_TRUE(shows([&](const Screenshot& s) {
       return s.at(window->x, window->y) != squareCorner &&
@@ -293,7 +280,7 @@ TEST_F(DesktopWindow, OnABareXServer) {
   widget.end();
 
   // Started again without --family it stays large; the menu reads Mediano, Grande, Salir.
-  Started& again = start("again", runWindow(), env);
+  ChildProcess& again = start("again", runWindow(), env);
   ASSERT_TRUE(windowUntil([](const WindowGeometry& now) { return now.height == 382; }))
       << again.err();
   const auto menu = [&](const std::string& keys) {
@@ -322,11 +309,11 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   Env env = xEnv();
   env["NO_AT_BRIDGE"] = "";
   // The bus's socket goes to the runtime folder: the widget sees another home folder.
-  Started& buses = start("buses",
-                         {"dbus-run-session", "--", "sh", "-c",
-                          "echo \"$DBUS_SESSION_BUS_ADDRESS\" && exec "
-                          "/usr/libexec/at-spi-bus-launcher --launch-immediately"},
-                         {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", env["XDG_RUNTIME_DIR"]}});
+  ChildProcess& buses = start("buses",
+                              {"dbus-run-session", "--", "sh", "-c",
+                               "echo \"$DBUS_SESSION_BUS_ADDRESS\" && exec "
+                               "/usr/libexec/at-spi-bus-launcher --launch-immediately"},
+                              {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", env["XDG_RUNTIME_DIR"]}});
   ASSERT_TRUE(eventually([&] { return buses.out().find('\n') != npos; }, 10s)) << buses.err();
   env["DBUS_SESSION_BUS_ADDRESS"] = buses.out().substr(0, buses.out().find('\n'));
 
@@ -335,7 +322,7 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   std::filesystem::create_directories(std::filesystem::path(snapshot).parent_path());
   auto document = nlohmann::json::parse(readFile(sourcePath("examples/full.json")));
   writeFile(snapshot, document.dump());
-  Started& widget =
+  ChildProcess& widget =
       start("widget",
             {"unshare", "--mount", "--map-root-user", "sh", "-c",
              "mount --bind \"$0\" \"$(getent passwd \"$(id -u)\" | cut -d: -f6)\" && exec \"$@\"",
@@ -380,7 +367,7 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
                        "correo, 76,8 GB", "Próximo backup: fotos, Diario, "}));
 
   // The backups fail: the header says so, and the failure is announced.
-  Started& listener = start("listener", {"sh", "-c", reader + "announcements 20"}, {});
+  ChildProcess& listener = start("listener", {"sh", "-c", reader + "announcements 20"}, {});
   ASSERT_TRUE(eventually([&] { return listener.out() == "ready\n"; }, 20s)) << listener.err();
   document["health"] = "error";
   writeFile(snapshot, document.dump());
@@ -398,7 +385,7 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
     return id && std::stoul(*id) == std::stoul(window->id, nullptr, 16);
   };
   EXPECT_FALSE(hasFocus());
-  Started& focus = start("focus", {HALYARD_WIDGET_BINARY, "run", "--focus"}, env);
+  ChildProcess& focus = start("focus", {HALYARD_WIDGET_BINARY, "run", "--focus"}, env);
   EXPECT_EQ(focus.wait(10s), 0) << focus.err();
   ASSERT_TRUE(eventually(hasFocus, 10s));
   ASSERT_TRUE(commandOutput(x + "xdotool key shift+F10 sleep 1 key Return"));
@@ -418,12 +405,12 @@ TEST_F(InstalledPackage, DrawsAndOpensItsWindowFromItsOwnFolders) {
   if (root == nullptr) GTEST_SKIP() << "HALYARD_PACKAGE_ROOT names no unpacked package";
   if (!installed({"Xvfb", "xwininfo"}) || !startX()) return;
   const std::string program = std::string(root) + "/usr/bin/halyard-widget";
-  Started& render = start(
+  ChildProcess& render = start(
       "render", {program, "render", "--family", "medium", "-o", dir.file("medium.png")}, xEnv());
   EXPECT_EQ(render.wait(60s), 0) << render.err();
   EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("medium.png")));
 
-  Started& widget =
+  ChildProcess& widget =
       start("widget", {program, "run", "--window", "--watch", dir.file("watched.json")}, xEnv());
   EXPECT_TRUE(windowUntil()) << widget.err();
   widget.end();

@@ -103,20 +103,19 @@ TEST_F(HostileFiles, RunTellsOnceWhyTheFileIsRefused) {
   ChildProcess run({"sh", "-c",
                     "exec " + withHome(home.path().string()) + HALYARD_WIDGET_BINARY + " run -o " +
                         dir.file("w.png") + " --debounce-ms 50 --appearance light"},
-                   {}, dir.file("out"), dir.file("err"));
+                   {}, dir.file("run"));
   const auto says = [&](const std::string& part, std::size_t count) {
-    return eventually([&] { return occurrences(readFile(dir.file("err")), part) >= count; }, 10s);
+    return eventually([&] { return occurrences(run.err(), part) >= count; }, 10s);
   };
-  ASSERT_TRUE(says("warning:", 1)) << readFile(dir.file("err"));
+  ASSERT_TRUE(says("warning:", 1)) << run.err();
   writeFile(path, "[]");  // changed, refused alike
-  ASSERT_TRUE(says("warning:", 2)) << readFile(dir.file("err"));
+  ASSERT_TRUE(says("warning:", 2)) << run.err();
   writeFile(path, R"({"repoCount":"many"})");
-  ASSERT_TRUE(says("warning:", 3)) << readFile(dir.file("err"));
+  ASSERT_TRUE(says("warning:", 3)) << run.err();
   writeFile(path, example());
-  ASSERT_TRUE(says("read again", 1)) << readFile(dir.file("err"));
-  run.signal(SIGTERM);
-  EXPECT_EQ(run.wait(10s), 0);
-  const std::string said = readFile(dir.file("err"));
+  ASSERT_TRUE(says("read again", 1)) << run.err();
+  run.end();
+  const std::string said = run.err();
   EXPECT_EQ(occurrences(said, "halyard-widget:"), 4u) << said;
   EXPECT_EQ(occurrences(said, "Halyard/widget-snapshot.json: document: expected an object"), 2u)
       << said;

@@ -120,21 +120,18 @@ TEST(RunCommand, KeepsThePictureAndIdlesWithoutWakingUp) {
        "mount -t tmpfs none /mnt && exec \"$0\" run --family large --appearance dark -o \"$1\" "
        "--watch /mnt/absent/widget.json",
        HALYARD_WIDGET_BINARY, image},
-      {{"XDG_CONFIG_HOME", dir.file("config")}}, dir.file("out"), dir.file("err"));
-  if (!eventually([&] { return readFile(dir.file("out")) == image + "\n"; }, 20s))
-    GTEST_SKIP() << "no private mount namespace with its own /mnt here: "
-                 << readFile(dir.file("err"));
+      {{"XDG_CONFIG_HOME", dir.file("config")}}, dir.file("run"));
+  if (!eventually([&] { return child.out() == image + "\n"; }, 20s))
+    GTEST_SKIP() << "no private mount namespace with its own /mnt here: " << child.err();
   EXPECT_EQ(decodedPngFileSize(image), std::pair(728u, 764u));  // large at scale 2
   std::this_thread::sleep_for(1s);
   const long before = wakeUps(child.pid());
   std::this_thread::sleep_for(12s);
   EXPECT_LE(wakeUps(child.pid()) - before, 1);
-  child.signal(SIGTERM);
-  EXPECT_EQ(child.wait(10s), 0);
+  child.end();
   // Nothing to complain about (a sanitizer's own report may stand there).
-  EXPECT_EQ(readFile(dir.file("err")).find("halyard-widget:"), std::string::npos)
-      << readFile(dir.file("err"));
-  EXPECT_EQ(readFile(dir.file("out")), image + "\n");
+  EXPECT_EQ(child.err().find("halyard-widget:"), std::string::npos) << child.err();
+  EXPECT_EQ(child.out(), image + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("config"))) << "only the window keeps a state";
 }
 

@@ -3,6 +3,7 @@
 // killed when the test ends.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,6 +17,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "test_support.hpp"
 
 extern char** environ;
 
@@ -34,11 +37,11 @@ inline bool eventually(const std::function<bool()>& condition, std::chrono::mill
 class ChildProcess {
  public:
   // Starts `argv` with the environment plus `env` (an empty value removes a variable), input
-  // from /dev/null. With `ownGroup` it leads a process group, killed whole at the end (servers
-  // leave helpers behind).
+  // from /dev/null, output in FILES.out and FILES.err. With `ownGroup` it leads a process
+  // group, killed whole at the end (servers leave helpers behind).
   ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-               const std::string& outPath, const std::string& errPath, bool ownGroup = false)
-      : ownGroup_(ownGroup) {
+               const std::string& files, bool ownGroup = false)
+      : files_(files), ownGroup_(ownGroup) {
     std::vector<std::string> envText;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
@@ -57,10 +60,9 @@ class ChildProcess {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    for (const int fd : {1, 2})
+      posix_spawn_file_actions_addopen(&actions, fd, (files + (fd == 1 ? ".out" : ".err")).c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     if (ownGroup) {
@@ -88,6 +90,8 @@ class ChildProcess {
   }
 
   pid_t pid() const { return pid_; }
+  std::string out() const { return readFile(files_ + ".out"); }
+  std::string err() const { return readFile(files_ + ".err"); }
 
   void signal(int number) {
     if (running()) ::kill(pid_, number);
@@ -104,9 +108,16 @@ class ChildProcess {
     return exited_ ? std::optional(status_) : std::nullopt;
   }
 
+  // Ends it as a user would (not killed, so that a coverage build counts what it ran).
+  void end() {
+    signal(SIGTERM);
+    EXPECT_EQ(wait(std::chrono::seconds(10)), 0) << err();
+  }
+
  private:
   bool running() const { return pid_ > 0 && !exited_; }
 
+  std::string files_;
   bool ownGroup_ = false;
   pid_t pid_ = -1;
   bool exited_ = false;

@@ -73,14 +73,9 @@ TEST(DesktopAppearance, FollowsThePortalsColourScheme) {
   if (::access("/usr/bin/dbus-daemon", X_OK) != 0) GTEST_SKIP() << "no dbus-daemon";
   testing::TempDir dir;
   testing::ChildProcess bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {},
-                            dir.file("address"), "/dev/null");
+                            dir.file("bus"));
   std::string address;
-  ASSERT_TRUE(testing::eventually(
-      [&] {
-        address = testing::readFile(dir.file("address"));
-        return address.ends_with('\n');
-      },
-      10s));
+  ASSERT_TRUE(testing::eventually([&] { return (address = bus.out()).ends_with('\n'); }, 10s));
   address.pop_back();
   StandInPortal portal(address);
   ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);

@@ -116,18 +116,18 @@ inline std::vector<std::string> unprivileged(std::vector<std::string> argv) {
   return argv;
 }
 
-// A server's process group, its log FOLDER/NAME.log, its runtime folder FOLDER/NAME-run (mode
-// 0700, as XDG_RUNTIME_DIR must be) and the environment its clients need.
+// A server's process group, its output FOLDER/NAME.out and log FOLDER/NAME.err, its runtime
+// folder FOLDER/NAME-run (mode 0700, as XDG_RUNTIME_DIR must be), its clients' environment.
 class DisplayServer {
  public:
   const std::string& why() const { return why_; }
   bool ready() const { return why_.empty(); }
   const Env& clientEnv() const { return env_; }
-  std::string log() const { return readFile(logPath_); }
+  std::string log() const { return readFile(files_ + ".err"); }
 
  protected:
   DisplayServer(const std::string& folder, const std::string& name)
-      : runtime_(folder + "/" + name + "-run"), logPath_(folder + "/" + name + ".log") {
+      : runtime_(folder + "/" + name + "-run"), files_(folder + "/" + name) {
     std::filesystem::create_directories(runtime_);
     ::chmod(runtime_.c_str(), 0700);
   }
@@ -141,9 +141,8 @@ class DisplayServer {
     return env;
   }
 
-  void start(const std::vector<std::string>& argv, const Env& env = {},
-             const std::string& outPath = "/dev/null") {
-    server_.emplace(argv, isolated(env), outPath, logPath_, true);
+  void start(const std::vector<std::string>& argv, const Env& env = {}) {
+    server_.emplace(argv, isolated(env), files_, true);
   }
 
   // Whether `condition` comes to hold within `seconds` while the server runs; else why() says.
@@ -159,7 +158,7 @@ class DisplayServer {
   void serve(const Env& env) { env_ = isolated(env); }
 
   const std::string runtime_;
-  const std::string logPath_;
+  const std::string files_;
   std::optional<ChildProcess> server_;
   std::string why_ = "not started";
   Env env_;
@@ -170,12 +169,10 @@ class DisplayServer {
 class XvfbServer : public DisplayServer {
  public:
   explicit XvfbServer(const std::string& folder) : DisplayServer(folder, "xvfb") {
-    const std::string numberPath = folder + "/xvfb.display";
     start(
-        {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
-        {}, numberPath);
+        {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
     const auto answers = [&] {
-      const std::string number = readFile(numberPath);
+      const std::string number = server_->out();
       if (!number.ends_with('\n')) return false;
       serve({{"DISPLAY", ":" + number.substr(0, number.size() - 1)}});
       return answersX(env_);
