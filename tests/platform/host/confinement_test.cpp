@@ -32,13 +32,9 @@ using namespace std::chrono_literals;
 // Confines the calling process; returns the descriptor to report on, or -1 when it failed.
 using Confine = std::function<int(int pipeFd)>;
 
-struct ChildEnd {  // what a confined child wrote, and the signal that killed it
-  std::string text;
-  int signal = 0;
-};
-
-// Runs `body` in a child that first confines itself; its text is empty when confining failed.
-ChildEnd inConfinedChild(const Confine& confine, const std::function<std::string()>& body) {
+// What `body` returns in a child that first confines itself: empty when confining failed,
+// "signal N" when a signal killed the child.
+std::string inConfinedChild(const Confine& confine, const std::function<std::string()>& body) {
   int fds[2];
   if (::pipe(fds) != 0) return {};
   const pid_t pid = ::fork();
@@ -50,18 +46,19 @@ ChildEnd inConfinedChild(const Confine& confine, const std::function<std::string
     ::_exit(0);
   }
   ::close(fds[1]);
-  ChildEnd end{testing::readFile("/dev/fd/" + std::to_string(fds[0]))};
+  const std::string text = testing::readFile("/dev/fd/" + std::to_string(fds[0]));
   ::close(fds[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
-  return end;
+  return WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) : text;
 }
 
-// The errno `body` reports in a confined child (0: success, -1: nothing reported).
+// The errno `body` reports in a confined child (0: success), minus the signal that killed it,
+// or -1 when it reported nothing.
 int confinedErrno(const Confine& confine, const std::function<int()>& body) {
-  const ChildEnd end = inConfinedChild(confine, [&] { return std::to_string(body()); });
-  return end.text.empty() ? -1 : std::atoi(end.text.c_str());
+  const std::string text = inConfinedChild(confine, [&] { return std::to_string(body()); });
+  if (text.starts_with("signal ")) return -std::atoi(text.c_str() + 7);
+  return text.empty() ? -1 : std::atoi(text.c_str());
 }
 
 int errnoOf(int result) {
@@ -209,11 +206,8 @@ TEST(Confinement, ASubvertedExtensionCanDoNothingButAnswer) {
   std::string beyondThisKernel;
   for (const Trespass& attempt : attempts) {
     SCOPED_TRACE(attempt.what);
-    const ChildEnd extension =
-        inConfinedChild(asExtension, [&] { return std::to_string(attempt.body()); });
-    const int error = extension.text.empty() ? -1 : std::atoi(extension.text.c_str());
-    EXPECT_TRUE(extension.signal == SIGSYS || error == EPERM || error == EACCES || error == EBADF)
-        << "reported " << extension.text << ", signal " << extension.signal;
+    const int error = confinedErrno(asExtension, attempt.body);
+    EXPECT_TRUE(error == -SIGSYS || error == EPERM || error == EACCES || error == EBADF) << error;
     if (attempt.landlockAbi == 0) continue;
     if (abi < attempt.landlockAbi) {
       beyondThisKernel += std::string(" ") + attempt.what + ";";
@@ -260,7 +254,7 @@ TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
       widget.readFileFrom(setup.file);
       return std::to_string(info.st_ino) + " " + testing::fileText(path);
     };
-    return inConfinedChild(asExtension, report).text;
+    return inConfinedChild(asExtension, report);
   };
   const auto inode = [](const std::string& file) {
     struct stat info {};
