@@ -62,6 +62,13 @@ inline std::string sourcePath(const std::string& relative) {
   return std::string(HALYARD_SOURCE_DIR) + "/" + relative;
 }
 
+// A shell prefix: the rest runs with `home` mounted over the account's own home folder.
+inline std::string withHome(const std::string& home) {
+  return "unshare --mount --map-root-user sh -c 'mount --bind \"$0\" \"$(getent passwd \"$(id "
+         "-u)\" | cut -d: -f6)\" && exec \"$@\"' '" +
+         home + "' ";
+}
+
 struct ProgramRun {
   int status = -1;  // -1 when a signal ended it
   std::string out;

@@ -325,13 +325,10 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   std::filesystem::create_directories(std::filesystem::path(snapshot).parent_path());
   auto document = nlohmann::json::parse(readFile(sourcePath("examples/full.json")));
   writeFile(snapshot, document.dump());
-  ChildProcess& widget =
-      start("widget",
-            {"unshare", "--mount", "--map-root-user", "sh", "-c",
-             "mount --bind \"$0\" \"$(getent passwd \"$(id -u)\" | cut -d: -f6)\" && exec \"$@\"",
-             dir.file("home"), HALYARD_WIDGET_BINARY, "run", "--window", "--family", "large",
-             "--watch", snapshot, "--debounce-ms", "50"},
-            env);
+  const std::string run = "exec " + withHome(dir.file("home")) + HALYARD_WIDGET_BINARY +
+                          " run --window --family large --debounce-ms 50 --watch '" + snapshot +
+                          "'";
+  ChildProcess& widget = start("widget", {"sh", "-c", run}, env);
 
   const std::string x = shellEnv(env);
   const std::string reader =

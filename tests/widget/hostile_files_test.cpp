@@ -14,12 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-std::string withHome(const std::string& home) {
-  return "unshare --mount --map-root-user sh -c 'mount --bind \"$0\" \"$(getent passwd \"$(id "
-         "-u)\" | cut -d: -f6)\" && exec \"$@\"' '" +
-         home + "' ";
-}
-
 std::string example() {
   return readFile(sourcePath("examples/full.json"));
 }

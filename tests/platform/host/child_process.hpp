@@ -1,6 +1,5 @@
 #pragma once
-// Child processes for tests of long-running commands: output in files, every wait bounded,
-// killed when the test ends.
+// Test child processes: output in files, every wait bounded, killed when the test ends.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -88,8 +88,7 @@ bool landlockAvailable() {
   return confinedErrno(byLandlockAlone(), [] { return 0; }) == 0;
 }
 
-// A one-shot drawing reads its fonts and writes its pictures; a file-only grant on a folder
-// grants nothing.
+// A drawing reads its fonts, writes its pictures; a file-only grant on a folder grants nothing.
 TEST(Confinement, FolderGrantsReachFilesBeneathThemAndNoFurther) {
   if (!landlockAvailable()) GTEST_SKIP() << "the kernel has no Landlock";
   testing::TempDir dir;

@@ -1,6 +1,5 @@
 #pragma once
-// Real display servers for the desktop window's tests, each in a process group of its own
-// (killed whole when the test ends) with a private runtime folder, so parallel runs never meet.
+// Real display servers, each in its own process group (killed whole) and runtime folder.
 
 #include <sys/stat.h>
 
@@ -164,8 +163,7 @@ class DisplayServer {
   Env env_;
 };
 
-// A private X server on a display number of its choosing. It never resets: a reset when the
-// last client leaves refuses clients meanwhile.
+// A private X server on a free display; -noreset, as a reset refuses clients meanwhile.
 class XvfbServer : public DisplayServer {
  public:
   explicit XvfbServer(const std::string& folder) : DisplayServer(folder, "xvfb") {

@@ -1,5 +1,4 @@
-// Requests answered by extension processes, forked or started, and answers the host does not
-// trust: too deep, too much, forever, slowly, or with a grandchild holding the pipe.
+// Extensions, forked or started, and answers the host must not trust.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

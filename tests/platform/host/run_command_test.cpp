@@ -1,5 +1,4 @@
-// `run` as a process around a stub widget that shows the watched file: when it draws again,
-// and its own mistakes (those of every command: the widget program's tests).
+// `run` as a process around the stub widget: when it draws again, and its own mistakes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,15 +50,14 @@ TEST(RunCommand, SaysWhatIsWrongAndHowItEnds) {
       // The stub names no desktop window program.
       {{"run", "--window"}, 3, "is not installed"},
   };
+  const std::map<std::string, std::string> env{{"STUB_WIDGET_FILE", dir.file("none")},
+                                               {"XDG_CONFIG_HOME", dir.file("config")},
+                                               {"DISPLAY", ""},
+                                               {"WAYLAND_DISPLAY", ""}};
   for (const auto& c : cases) {
     std::vector<std::string> argv{STUB_HOST_BINARY};
     argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-    ChildProcess child(argv,
-                       {{"STUB_WIDGET_FILE", dir.file("none")},
-                        {"XDG_CONFIG_HOME", dir.file("config")},
-                        {"DISPLAY", ""},
-                        {"WAYLAND_DISPLAY", ""}},
-                       dir.file("run"));
+    ChildProcess child(argv, env, dir.file("run"));
     EXPECT_EQ(child.wait(20s), c.status) << c.says;
     EXPECT_NE(child.err().find(c.says), std::string::npos) << child.err();
   }

@@ -1,5 +1,4 @@
-// The run loop and what it stands on: one answer per request, the file watch, the loop's
-// requests and timers, the window's remembered state. Every wait is bounded.
+// The run loop and what it stands on; every wait is bounded.
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -126,8 +125,7 @@ TEST(RunLoop, AsksAtOnceAndAgainWhenTheWatchedFileChanges) {
   EXPECT_TRUE(probe.errors.empty());
 }
 
-// After the first answer, the loop goes on while the next one is under way (until a byte
-// is in the pipe).
+// The loop goes on while a later answer is under way (until a byte is in the pipe).
 TEST(RunLoop, KeepsRunningWhileAnAnswerIsUnderWay) {
   int answer[2];
   ASSERT_EQ(::pipe(answer), 0);

@@ -1,6 +1,5 @@
 #pragma once
-// A widget for the host's tests: it shows the text of one file (or "no file") with the reload
-// policy it is given.
+// A widget for the host's tests: the text of one file (or "no file"), a given reload policy.
 
 #include <fcntl.h>
 #include <unistd.h>
