@@ -325,9 +325,8 @@ TEST_F(DesktopWindow, AScreenReaderReadsItAndTheKeyboardReachesIt) {
   std::filesystem::create_directories(std::filesystem::path(snapshot).parent_path());
   auto document = nlohmann::json::parse(readFile(sourcePath("examples/full.json")));
   writeFile(snapshot, document.dump());
-  const std::string run = "exec " + withHome(dir.file("home")) + HALYARD_WIDGET_BINARY +
-                          " run --window --family large --debounce-ms 50 --watch '" + snapshot +
-                          "'";
+  const auto run = "exec " + withHome(dir.file("home")) + HALYARD_WIDGET_BINARY +
+                   " run --window --family large --watch '" + snapshot + "' --debounce-ms 50";
   ChildProcess& widget = start("widget", {"sh", "-c", run}, env);
 
   const std::string x = shellEnv(env);

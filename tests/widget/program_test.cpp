@@ -51,7 +51,9 @@ TEST(CommandLine, ExitStatusAndMessages) {
       {"render --scale 1 -o " + quote(dir.path().string()), 0, "halyard-large.png", ""},
       {"--version", 0, ".", ""},
       {"", 2, "", "a command is required; the commands are describe, timeline, snapshot"},
-      {"rnu", 2, "", "rnu: not a command; the commands are describe, timeline, snapshot"},
+      {"rnu", 2, "",
+       "rnu: not a command; the commands are describe, timeline, snapshot, "
+       "placeholder, render, run, check, preview"},
       {"timeline --bogus", 2, "", "--bogus"},
       {"timeline --family small", 2, "",
        "--family small: not a supported family; use one of: medium, large"},
