@@ -71,8 +71,7 @@ inline std::string withHome(const std::string& home) {
 
 struct ProgramRun {
   int status = -1;  // -1 when a signal ended it
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 // Runs halyard-widget with `arguments` after `prefix` (variables, a wrapper); stderr without

@@ -296,8 +296,7 @@ TEST(Confinement, TheGrantIsTheDescriptorThatIsRead) {
   const std::map<std::string, std::string> documents{{inode(dir.file("a")), "document a"},
                                                      {inode(dir.file("b")), "document b"}};
   std::filesystem::create_symlink("a", path);
-  // Links swap between one the kernel cannot grant and two documents, in a process of its
-  // own (this one forks and must keep one thread).
+  // The link swaps (ungrantable, a, b) in another process: this one forks, so keeps one thread.
   const pid_t swapper = ::fork();
   if (swapper == 0) {
     const char* targets[] = {"/proc/self/ns/net", "a", "b"};

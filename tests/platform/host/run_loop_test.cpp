@@ -36,7 +36,6 @@ void iterateFor(std::chrono::milliseconds duration) {
   iterateUntil([] { return false; }, duration);
 }
 
-// A provider that calls its completions `calls` times.
 struct Provider {
   using Entry = HostEntry;
   int calls = 1;
